@@ -1,0 +1,17 @@
+# Project-wide warnings; CI builds with KV4410_WERROR=ON.
+add_compile_options(-Wall -Wextra -Wpedantic)
+if(KV4410_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+# kv4410_qt_free(target): the core libraries must stay usable without Qt.
+function(kv4410_qt_free target)
+  get_target_property(libs ${target} LINK_LIBRARIES)
+  if(libs)
+    foreach(lib IN LISTS libs)
+      if(lib MATCHES "^Qt")
+        message(FATAL_ERROR "${target} must not link Qt (links ${lib})")
+      endif()
+    endforeach()
+  endif()
+endfunction()

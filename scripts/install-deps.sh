@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the screenshots need on Debian 12.
+# Idempotent: when every package is already there it prints nothing and touches nothing.
+set -euo pipefail
+
+packages=(
+  g++ clang cmake ninja-build pkg-config
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools libqt6charts6-dev libqt6svg6-dev
+  libgl-dev
+  libusb-1.0-0-dev umockdev libumockdev-dev
+  libcli11-dev xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO=sudo
+else
+  SUDO=
+fi
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

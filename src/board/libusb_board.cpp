@@ -1,0 +1,170 @@
+#include "board/libusb_board.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "board/intel_hex.h"
+#include "board/ram_loader.h"
+
+namespace kv4410::board {
+
+namespace {
+
+constexpr std::uint8_t kVendorOut = 0x40;  // vendor type, device recipient, host to device
+constexpr std::uint8_t kDeviceToHost = 0x80;
+
+Status openStatus(UsbError error) {
+  return error == UsbError::NoDevice ? status::kNoDeviceConnected : status::kConnectionError;
+}
+
+}  // namespace
+
+LibusbBoard::LibusbBoard(std::unique_ptr<UsbTransport> usb) : usb_(std::move(usb)) {}
+
+LibusbBoard::~LibusbBoard() {
+  usb_->close();
+}
+
+void LibusbBoard::lose() {
+  usb_->close();
+  open_ = false;
+}
+
+Status LibusbBoard::Search_For_Boards(std::uint16_t vendorId, std::uint16_t productId,
+                                      std::int16_t& count, BoardList& list) {
+  list.fill(0);
+  count = 0;
+  found_.clear();
+  std::vector<UsbDeviceInfo> devices;
+  if (usb_->listDevices(devices) != UsbError::None) {
+    return status::kNoDevicesFound;
+  }
+  for (const UsbDeviceInfo& device : devices) {
+    if (device.vendorId == vendorId && device.productId == productId &&
+        found_.size() < list.size()) {
+      list[found_.size()] = static_cast<std::uint8_t>(found_.size());
+      found_.push_back(device);
+    }
+  }
+  count = static_cast<std::int16_t>(found_.size());
+  return found_.empty() ? status::kNoDevicesFound : status::kOk;
+}
+
+Status LibusbBoard::Connect(std::uint16_t vendorId, std::uint16_t productId, std::uint8_t entry,
+                            std::int32_t& handle) {
+  if (found_.empty()) {
+    std::int16_t count = 0;
+    BoardList list{};
+    Search_For_Boards(vendorId, productId, count, list);
+  }
+  if (entry >= found_.size() || found_[entry].vendorId != vendorId ||
+      found_[entry].productId != productId) {
+    return status::kNoMatchingDevice;
+  }
+  lose();
+  const UsbError opened = usb_->open(found_[entry]);
+  if (opened != UsbError::None) {
+    return openStatus(opened);
+  }
+  const UsbError claimed = usb_->claimInterface(kInterface);
+  if (claimed != UsbError::None) {
+    usb_->close();
+    return openStatus(claimed);
+  }
+  device_ = found_[entry];
+  open_ = true;
+  handle = kHandle;
+  return status::kOk;
+}
+
+bool LibusbBoard::reopenAfterLoad() {
+  usb_->sleepMs(ram_loader::kSettleMs);
+  for (unsigned waited = 0;; waited += ram_loader::kPollMs) {
+    std::vector<UsbDeviceInfo> devices;
+    if (usb_->listDevices(devices) == UsbError::None) {
+      const auto back = std::find_if(devices.begin(), devices.end(), [this](const auto& d) {
+        return d.bus == device_.bus && d.portPath == device_.portPath &&
+               d.vendorId == device_.vendorId && d.productId == device_.productId;
+      });
+      if (back != devices.end() && usb_->open(*back) == UsbError::None) {
+        if (usb_->claimInterface(kInterface) == UsbError::None) {
+          device_ = *back;
+          return true;
+        }
+        usb_->close();
+      }
+    }
+    if (waited >= ram_loader::kReturnLimitMs) {
+      return false;
+    }
+    usb_->sleepMs(ram_loader::kPollMs);
+  }
+}
+
+Status LibusbBoard::Download_Firmware(std::int32_t handle, const std::filesystem::path& path) {
+  if (!usable(handle)) {
+    return status::kNoDeviceConnected;
+  }
+  std::ifstream file(path, std::ios::binary);
+  std::error_code error;
+  if (!file || std::filesystem::is_directory(path, error)) {
+    return status::kFirmwareNotFound;
+  }
+  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  const HexImage image = parseIntelHex(text);
+  if (!image.ok) {
+    return status::kFirmwareCorrupted;
+  }
+  if (!ram_loader::load(*usb_, image.blocks)) {
+    return status::kFirmwareDownloadFailed;
+  }
+  // The board leaves the bus with the new firmware and comes back at the same place.
+  lose();
+  if (!reopenAfterLoad()) {
+    return status::kFirmwareDownloadFailed;
+  }
+  open_ = true;
+  return status::kOk;
+}
+
+Status LibusbBoard::Vendor_Request(std::int32_t handle, std::uint8_t request, std::uint16_t value,
+                                   std::uint16_t index, std::uint8_t direction,
+                                   std::uint16_t length, std::uint8_t* data) {
+  if (!usable(handle)) {
+    return status::kNoDeviceConnected;
+  }
+  if (length > 0 && data == nullptr) {
+    return status::kTransferIncomplete;
+  }
+  const bool in = direction == kDirIn;
+  // The caller's buffer changes only when a reply arrived whole.
+  std::vector<std::uint8_t> buffer(length);
+  if (!in && length > 0) {
+    std::copy(data, data + length, buffer.begin());
+  }
+  const UsbResult result =
+      usb_->controlTransfer(static_cast<std::uint8_t>(kVendorOut | (in ? kDeviceToHost : 0)),
+                            request, value, index, buffer.data(), length, kRequestTimeoutMs);
+  switch (result.error) {
+    case UsbError::None:
+      break;
+    case UsbError::NoDevice:
+      lose();
+      return status::kNoDeviceConnected;
+    case UsbError::Stall:
+      return status::kEndpointError;
+    default:
+      return status::kTransferIncomplete;
+  }
+  if (result.transferred != length) {
+    return status::kTransferIncomplete;
+  }
+  if (in) {
+    std::copy(buffer.begin(), buffer.end(), data);
+  }
+  return status::kOk;
+}
+
+}  // namespace kv4410::board

@@ -1,0 +1,46 @@
+#pragma once
+// LibusbBoard: the evaluation board on USB, behind the board-access interface. It finds boards
+// by vendor and product ID, opens one and claims interface 0, loads the firmware image into the
+// board's controller and waits for the board to come back, and sends vendor requests as
+// control transfers. Once the board is gone every later call answers 3001 at once.
+#include <memory>
+#include <vector>
+
+#include "board/board_access.h"
+#include "board/usb_transport.h"
+
+namespace kv4410::board {
+
+class LibusbBoard final : public BoardAccess {
+ public:
+  explicit LibusbBoard(std::unique_ptr<UsbTransport> usb);
+  ~LibusbBoard() override;
+
+  Status Search_For_Boards(std::uint16_t vendorId, std::uint16_t productId, std::int16_t& count,
+                           BoardList& list) override;
+  Status Connect(std::uint16_t vendorId, std::uint16_t productId, std::uint8_t entry,
+                 std::int32_t& handle) override;
+  Status Download_Firmware(std::int32_t handle, const std::filesystem::path& path) override;
+  Status Vendor_Request(std::int32_t handle, std::uint8_t request, std::uint16_t value,
+                        std::uint16_t index, std::uint8_t direction, std::uint16_t length,
+                        std::uint8_t* data) override;
+
+  static constexpr std::int32_t kHandle = 1;  // the one handle Connect gives
+  static constexpr unsigned kRequestTimeoutMs = 1000;
+  static constexpr int kInterface = 0;
+  bool open() const { return open_; }
+
+ private:
+  // Closes the device for good: every later call answers 3001 without touching USB.
+  void lose();
+  bool usable(std::int32_t handle) const { return open_ && handle == kHandle; }
+  // Looks for the device at the same place with the same IDs until it answers, then opens it.
+  bool reopenAfterLoad();
+
+  std::unique_ptr<UsbTransport> usb_;
+  std::vector<UsbDeviceInfo> found_;  // the boards of the last search, by entry
+  UsbDeviceInfo device_;              // the connected board
+  bool open_ = false;
+};
+
+}  // namespace kv4410::board

@@ -1,0 +1,36 @@
+#include "board/ram_loader.h"
+
+#include <algorithm>
+
+namespace kv4410::board::ram_loader {
+
+namespace {
+
+bool write(UsbTransport& usb, std::uint16_t address, const std::uint8_t* bytes,
+           std::uint16_t length) {
+  std::vector<std::uint8_t> copy(bytes, bytes + length);  // the transfer may not take const
+  const UsbResult result =
+      usb.controlTransfer(kRequestType, kRequest, address, 0, copy.data(), length, kTimeoutMs);
+  return result.error == UsbError::None && result.transferred == length;
+}
+
+}  // namespace
+
+bool load(UsbTransport& usb, const std::vector<MemoryBlock>& image) {
+  if (!write(usb, kCpuControl, &kHoldInReset, 1)) {
+    return false;
+  }
+  for (const MemoryBlock& block : image) {
+    for (std::size_t done = 0; done < block.bytes.size(); done += kMaxBlock) {
+      const std::size_t length = std::min(kMaxBlock, block.bytes.size() - done);
+      if (!write(usb, static_cast<std::uint16_t>(block.address + done), block.bytes.data() + done,
+                 static_cast<std::uint16_t>(length))) {
+        return false;
+      }
+    }
+  }
+  write(usb, kCpuControl, &kRun, 1);  // its outcome does not matter: see the header
+  return true;
+}
+
+}  // namespace kv4410::board::ram_loader

@@ -1,0 +1,539 @@
+// kv4410ctl write / read / adc / reset / load / ccomp / cff / exec: commands on the board.
+// The board is opened once per process (search, connect, firmware, start) at the first board
+// command; `exec` runs a script of such commands, one per line, on that one connection.
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "board/board_link.h"
+#include "cli/commands.h"
+#include "device/dac_words.h"
+#include "device/readback.h"
+#include "device/register_map.h"
+#include "device/serial_word.h"
+#include "device/text_format.h"
+
+namespace kv4410::cli {
+
+namespace {
+
+constexpr int kSuccess = 0;
+constexpr int kBoardError = 1;
+constexpr int kUsageError = 2;
+constexpr int kMaxAdcCount = 100000;
+// The ADC spans the board's reference, 5 V.
+constexpr double kAdcFullScaleVolts = 5.0;
+
+// Board messages as one stderr line each.
+class CliReporter final : public board::Reporter {
+ public:
+  void noBoard(int searchStatus) override {
+    std::cerr << "kv4410ctl: No Evaluation Board Found (: " << searchStatus << ")\n";
+    reported_ = true;
+  }
+  void usbError(int, std::string_view text) override {
+    std::cerr << "kv4410ctl: " << text << "\n";
+    reported_ = true;
+  }
+  bool reported() const { return reported_; }
+
+ private:
+  bool reported_ = false;
+};
+
+enum class ReadTarget { System, Comparator, Alarm, Pmu, Offset, Dac };
+
+// One parsed command line, checked before anything goes to the board.
+struct Command {
+  enum class Kind { Write, Read, Adc, Request } kind = Kind::Request;
+  std::vector<std::int32_t> words;  // Write
+  ReadTarget target = ReadTarget::System;
+  std::int32_t readRequest = 0;  // Read
+  int count = 1;                 // Adc
+  std::uint8_t request = 0;      // Request: a one-line board command
+  std::uint16_t value = 0;
+};
+
+std::string_view withoutHexPrefix(std::string_view text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+  }
+  return text;
+}
+
+std::optional<int> smallNumber(std::string_view text, int low, int high) {
+  if (text.empty() || text.size() > 6) {
+    return std::nullopt;
+  }
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') {
+      return std::nullopt;
+    }
+    value = value * 10 + (c - '0');
+  }
+  if (value < low || value > high) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<DacGroup> groupNamed(std::string_view name) {
+  for (const DacGroup group :
+       {DacGroup::Fin, DacGroup::Cll, DacGroup::Clh, DacGroup::Cpl, DacGroup::Cph}) {
+    std::string upper(name);
+    for (char& c : upper) {
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    if (upper == groupName(group)) {
+      return group;
+    }
+  }
+  return std::nullopt;
+}
+
+using Tokens = std::vector<std::string>;
+
+// Parses one command; on a usage error puts a one-line reason into `error`.
+std::optional<Command> parseCommand(const Tokens& t, std::string& error) {
+  Command c;
+  const std::string& name = t.at(0);
+  const auto args = t.size() - 1;
+  const auto choose = [&](std::uint8_t request, const std::vector<std::string_view>& items,
+                          std::string_view what) -> std::optional<Command> {
+    if (args == 1) {
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        if (t[1] == items[i]) {
+          c.kind = Command::Kind::Request;
+          c.request = request;
+          c.value = static_cast<std::uint16_t>(i + 1);
+          return c;
+        }
+      }
+    }
+    error = name + " takes one of " + std::string(what);
+    return std::nullopt;
+  };
+
+  if (name == "write") {
+    if (args == 0) {
+      error = "write needs at least one WORD";
+      return std::nullopt;
+    }
+    c.kind = Command::Kind::Write;
+    for (std::size_t i = 1; i < t.size(); ++i) {
+      const auto word = parseHexUnsigned(withoutHexPrefix(t[i]));
+      if (!word || *word > kWordMask) {
+        error = "'" + t[i] + "' is not a serial word (hexadecimal, 0 to 1FFFFFFF)";
+        return std::nullopt;
+      }
+      c.words.push_back(static_cast<std::int32_t>(*word));
+    }
+    return c;
+  }
+  if (name == "read") {
+    c.kind = Command::Kind::Read;
+    const std::string what = args >= 1 ? t[1] : "";
+    if (what == "sys" && args == 1) {
+      c.target = ReadTarget::System;
+      c.readRequest = kReadSystemRequest;
+      return c;
+    }
+    if (what == "comp" && args == 1) {
+      c.target = ReadTarget::Comparator;
+      c.readRequest = kReadComparatorRequest;
+      return c;
+    }
+    if (what == "alarm" && args == 1) {
+      c.target = ReadTarget::Alarm;
+      c.readRequest = kReadAlarmRequest;
+      return c;
+    }
+    if (what == "offset" && args == 1) {
+      c.target = ReadTarget::Offset;
+      c.readRequest = kReadOffsetDacRequest;
+      return c;
+    }
+    if (what == "pmu" && args == 2) {
+      const auto channel = smallNumber(t[2], 0, kChannelCount - 1);
+      if (!channel) {
+        error = "read pmu takes a channel 0 to 3";
+        return std::nullopt;
+      }
+      c.target = ReadTarget::Pmu;
+      c.readRequest = pmuReadRequest(*channel);
+      return c;
+    }
+    if (what == "dac" && args == 5) {
+      const auto channel = smallNumber(t[2], 0, kChannelCount - 1);
+      const auto group = groupNamed(t[3]);
+      const auto level = smallNumber(t[4], 0, 5);
+      const std::string& reg = t[5];
+      const std::optional<DacRegister> kind = reg == "x1"  ? std::optional{DacRegister::X1}
+                                              : reg == "m" ? std::optional{DacRegister::M}
+                                              : reg == "c" ? std::optional{DacRegister::C}
+                                                           : std::nullopt;
+      if (!channel || !group || !level || !kind || !groupHasLevel(*group, *level)) {
+        error =
+            "read dac takes CH (0-3) GROUP (FIN, CLL, CLH, CPL, CPH) LEVEL (0-5; CLL and CLH "
+            "4-5) x1|m|c";
+        return std::nullopt;
+      }
+      c.target = ReadTarget::Dac;
+      c.readRequest = dacReadRequest(*channel, modeOf(*kind), (groupBase(*group) >> 16) + *level);
+      return c;
+    }
+    error = "read takes sys, comp, alarm, pmu CH, offset or dac CH GROUP LEVEL x1|m|c";
+    return std::nullopt;
+  }
+  if (name == "adc") {
+    c.kind = Command::Kind::Adc;
+    if (args == 0) {
+      return c;
+    }
+    if (args == 2 && t[1] == "--count") {
+      if (const auto n = smallNumber(t[2], 1, kMaxAdcCount)) {
+        c.count = *n;
+        return c;
+      }
+    }
+    error = "adc takes [--count N] with N from 1 to " + std::to_string(kMaxAdcCount);
+    return std::nullopt;
+  }
+  if (name == "reset") {
+    if (args != 0) {
+      error = "reset takes no arguments";
+      return std::nullopt;
+    }
+    c.request = board::request::kResetChip;
+    return c;
+  }
+  if (name == "load") {
+    if (args == 1) {
+      const std::pair<std::string_view, std::uint8_t> lines[] = {
+          {"pulse", board::request::kPulseLoad},
+          {"high", board::request::kLoadHigh},
+          {"low", board::request::kLoadLow}};
+      for (const auto& [word, request] : lines) {
+        if (t[1] == word) {
+          c.request = request;
+          return c;
+        }
+      }
+    }
+    error = "load takes pulse, high or low";
+    return std::nullopt;
+  }
+  if (name == "ccomp") {
+    return choose(board::request::kCComp, {"100pF", "1nF"}, "100pF, 1nF");
+  }
+  if (name == "cff") {
+    return choose(board::request::kCFeedforward, {"220pF", "1nF", "10nF"}, "220pF, 1nF, 10nF");
+  }
+  error = "unknown command '" + name + "'";
+  return std::nullopt;
+}
+
+std::string hex(std::uint32_t value, int digits) {
+  return NumberToHex(static_cast<std::int32_t>(value), digits);
+}
+
+// The answer's bits under the captions of a status register, e.g. "CPOL0=1 CPOH0=1 ...".
+void printFlags(std::ostream& out, const RegisterDef& reg, std::uint32_t answer) {
+  for (const FieldDef& field : reg.fields) {
+    if (field.key == "UNUSED") {
+      continue;
+    }
+    out << field.group << ":";
+    for (int i = 0; i < field.width; ++i) {
+      const int bitNumber = field.lowBit + field.width - 1 - i;
+      out << " " << field.bitCaptions.at(static_cast<std::size_t>(i)) << "="
+          << ((answer >> bitNumber) & 1u);
+    }
+    out << "\n";
+  }
+}
+
+void printAnswer(std::ostream& out, ReadTarget target, std::uint32_t answer) {
+  out << hex(answer, 6) << "\n";
+  switch (target) {
+    case ReadTarget::System: {
+      const SystemReadback s = decodeSystemReadback(answer);
+      for (int ch = 3; ch >= 0; --ch) {
+        out << s.clampLabels[static_cast<std::size_t>(ch)] << "\n";
+      }
+      for (int ch = 3; ch >= 0; --ch) {
+        out << s.cpolhLabels[static_cast<std::size_t>(ch)] << "\n";
+      }
+      out << s.cpBias << "\n"
+          << s.dutGnd << "\n"
+          << s.guardAlarm << "\n"
+          << s.clampAlarm << "\n"
+          << s.forceSense << "\n"
+          << s.guardEnable << "\n"
+          << s.gain[1] << "\n"
+          << s.gain[0] << "\n"
+          << "DIE THERMAL SHUTDOWN " << s.thermal;
+      if (s.shutdownTemperatureVisible) {
+        out << " " << s.shutdownTemperature;
+      }
+      out << "\n" << s.latched << "\n";
+      break;
+    }
+    case ReadTarget::Pmu: {
+      const PmuReadback p = decodePmuReadback(answer);
+      for (const std::string& label : p.labels) {
+        out << label << "\n";
+      }
+      out << "TEMP ALARM LATCHED " << p.latchedTemp.caption << "\n"
+          << "TEMP ALARM UNLATCHED " << p.unlatchedTemp.caption << "\n";
+      break;
+    }
+    case ReadTarget::Comparator:
+      printFlags(out, comparatorStatusRegister(), answer);
+      break;
+    case ReadTarget::Alarm:
+      printFlags(out, alarmStatusRegister(), answer);
+      break;
+    case ReadTarget::Offset:
+      out << "offset " << NumberToHex(offsetDacFromReadback(answer), 4) << "\n";
+      break;
+    case ReadTarget::Dac:
+      out << "code " << NumberToHex(dacCodeFromReadback(answer) & 0xFFFF, 4) << "\n";
+      break;
+  }
+}
+
+// Runs a checked command; 1 when a request failed (its message is on stderr).
+int runCommand(board::BoardLink& link, const Command& c, std::ostream& out) {
+  const auto failedBefore = link.failedRequests();
+  int firstFailure = 0;
+  const auto note = [&] {
+    if (firstFailure == 0 && link.lastStatus() != 0) {
+      firstFailure = link.lastStatus();
+    }
+  };
+  switch (c.kind) {
+    case Command::Kind::Write:
+      for (const std::int32_t word : c.words) {
+        link.SPIWrite(kWordBits, word);
+        note();
+      }
+      break;
+    case Command::Kind::Read: {
+      link.SPIWrite(kWordBits, c.readRequest);
+      note();
+      const std::uint32_t answer = link.SPIRead();
+      note();
+      if (firstFailure == 0) {
+        printAnswer(out, c.target, answer);
+      }
+      break;
+    }
+    case Command::Kind::Adc:
+      for (int i = 0; i < c.count && firstFailure == 0; ++i) {
+        link.startAdc();
+        note();
+        const std::uint16_t code = link.ReadADC();
+        note();
+        if (firstFailure == 0) {
+          out << hex(code, 4) << " " << code << " "
+              << formatFixed(code * kAdcFullScaleVolts / 65536.0, 1, 6) << " V\n";
+        }
+      }
+      break;
+    case Command::Kind::Request:
+      switch (c.request) {
+        case board::request::kResetChip:
+          link.resetChip();
+          break;
+        case board::request::kPulseLoad:
+          link.pulseLoad();
+          break;
+        case board::request::kLoadHigh:
+          link.loadHigh();
+          break;
+        case board::request::kLoadLow:
+          link.loadLow();
+          break;
+        case board::request::kCComp:
+          link.setCComp(c.value);
+          break;
+        default:
+          link.setCFeedforward(c.value);
+          break;
+      }
+      note();
+      break;
+  }
+  if (link.failedRequests() == failedBefore) {
+    return kSuccess;
+  }
+  if (board::usbErrorText(firstFailure)) {
+    link.ShowUSBError(firstFailure);
+  } else {
+    std::cerr << "kv4410ctl: board request failed with status " << firstFailure << "\n";
+  }
+  return kBoardError;
+}
+
+std::filesystem::path programDirectory() {
+  std::error_code error;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    return self.parent_path();
+  }
+  return std::filesystem::current_path(error);
+}
+
+// The process's one board connection, opened at the first board command.
+class BoardSession {
+ public:
+  explicit BoardSession(const GlobalOptions& globals) : globals_(globals) {}
+
+  // kSuccess, kBoardError (start-up reported an error) or kUsageError (bad board options).
+  int open() {
+    std::string error;
+    opened_ = board::openBoard(globals_.board, error);
+    if (!opened_.access) {
+      std::cerr << "kv4410ctl: " << error << "\n";
+      return kUsageError;
+    }
+    link_ = std::make_unique<board::BoardLink>(*opened_.access, reporter_);
+    link_->LoadUSB(globals_.board.firmware
+                       ? *globals_.board.firmware
+                       : board::BoardLink::firmwarePathBeside(programDirectory()));
+    return reporter_.reported() ? kBoardError : kSuccess;
+  }
+  board::BoardLink& link() { return *link_; }
+
+ private:
+  const GlobalOptions& globals_;
+  board::OpenedBoard opened_;
+  CliReporter reporter_;
+  std::unique_ptr<board::BoardLink> link_;
+};
+
+int usage(const std::string& message) {
+  std::cerr << "kv4410ctl: " << message << "\n";
+  return kUsageError;
+}
+
+int runOne(const GlobalOptions& globals, const Tokens& tokens) {
+  std::string error;
+  const auto command = parseCommand(tokens, error);
+  if (!command) {
+    return usage(error);
+  }
+  BoardSession session(globals);
+  if (const int opened = session.open(); opened != kSuccess) {
+    return opened;
+  }
+  return runCommand(session.link(), *command, std::cout);
+}
+
+Tokens split(const std::string& line) {
+  Tokens tokens;
+  std::istringstream in(line);
+  for (std::string token; in >> token;) {
+    tokens.push_back(token);
+  }
+  return tokens;
+}
+
+// Every line is checked before the board is opened; then they run in order, stopping at the
+// first that fails.
+int runScript(const GlobalOptions& globals, const std::string& file) {
+  std::ifstream stream;
+  std::istream* in = &std::cin;
+  if (file != "-") {
+    stream.open(file);
+    if (!stream) {
+      return usage("cannot read script '" + file + "'");
+    }
+    in = &stream;
+  }
+  std::vector<std::pair<int, Command>> commands;
+  int number = 0;
+  for (std::string line; std::getline(*in, line);) {
+    ++number;
+    const Tokens tokens = split(line);
+    if (tokens.empty() || tokens[0].front() == '#') {
+      continue;
+    }
+    if (tokens[0] == "exec") {
+      return usage("line " + std::to_string(number) + ": exec cannot run inside a script");
+    }
+    std::string error;
+    const auto command = parseCommand(tokens, error);
+    if (!command) {
+      return usage("line " + std::to_string(number) + ": " + error);
+    }
+    commands.emplace_back(number, *command);
+  }
+  BoardSession session(globals);
+  if (const int opened = session.open(); opened != kSuccess) {
+    return opened;
+  }
+  for (const auto& [line, command] : commands) {
+    if (const int status = runCommand(session.link(), command, std::cout); status != kSuccess) {
+      std::cerr << "kv4410ctl: script stopped at line " << line << "\n";
+      return status;
+    }
+  }
+  return kSuccess;
+}
+
+}  // namespace
+
+void addBoardCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus) {
+  // Arguments are collected as words and checked by the same parser that reads scripts.
+  const auto collect = [&app, &globals, &exitStatus](
+                           const std::string& name, const std::string& help,
+                           const std::string& argName, const std::string& argHelp, bool required) {
+    auto* sub = app.add_subcommand(name, help);
+    auto args = std::make_shared<Tokens>();
+    if (!argName.empty()) {
+      auto* option = sub->add_option(argName, *args, argHelp);
+      if (required) {
+        option->required();
+      }
+    }
+    sub->callback([name, args, &globals, &exitStatus] {
+      Tokens tokens{name};
+      tokens.insert(tokens.end(), args->begin(), args->end());
+      exitStatus = runOne(globals, tokens);
+    });
+    return sub;
+  };
+  collect("write", "Send serial words to the chip", "WORD",
+          "29-bit words in hexadecimal (optional 0x), sent in order", true);
+  collect("read", "Read a register back and decode it", "REGISTER",
+          "sys | comp | alarm | pmu CH | offset | dac CH GROUP LEVEL x1|m|c", true);
+  collect("reset", "Reset the chip (request 219)", "", "", false);
+  collect("load", "Drive /LOAD", "LEVEL", "pulse | high | low", true);
+  collect("ccomp", "CCOMP capacitor of CH1 and CH3", "VALUE", "100pF | 1nF", true);
+  collect("cff", "CFF capacitor of CH1 and CH3", "VALUE", "220pF | 1nF | 10nF", true);
+
+  auto* adc = app.add_subcommand("adc", "Read the board's ADC (code and volts)");
+  auto count = std::make_shared<int>(1);
+  adc->add_option("--count", *count, "Number of readings")->check(CLI::Range(1, kMaxAdcCount));
+  adc->callback([count, &globals, &exitStatus] {
+    exitStatus = runOne(globals, {"adc", "--count", std::to_string(*count)});
+  });
+
+  auto* exec =
+      app.add_subcommand("exec", "Run board commands from FILE (- for stdin), one per line");
+  auto file = std::make_shared<std::string>();
+  exec->add_option("FILE", *file, "Script file, or - for standard input")->required();
+  exec->callback([file, &globals, &exitStatus] { exitStatus = runScript(globals, *file); });
+}
+
+}  // namespace kv4410::cli

@@ -1,0 +1,20 @@
+#pragma once
+// Sub-commands of kv4410ctl. Each group registers its sub-commands on the app; a sub-command's
+// callback stores the process exit status (0 success, 1 board error, 2 bad usage).
+#include <CLI/CLI.hpp>
+#include <memory>
+
+#include "board/board_factory.h"
+
+namespace kv4410::cli {
+
+struct GlobalOptions {
+  board::BoardOptions board;
+};
+
+// decode WORD, convert ...: work without a board.
+void addDeviceCommands(CLI::App& app, int& exitStatus);
+// write, read, adc, reset, load, ccomp, cff, exec: open the board from `globals` when run.
+void addBoardCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
+
+}  // namespace kv4410::cli

@@ -1,0 +1,40 @@
+// kv4410ctl: the program's headless face.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"kv4410ctl - command-line access to the KV4410 evaluation board"};
+  app.require_subcommand(1);
+  kv4410::cli::GlobalOptions globals;
+  int exitStatus = 0;
+
+  auto* simulate = app.add_option_function<std::string>(
+      "--simulate",
+      [&globals](const std::string& options) {
+        globals.board.simulate = true;
+        globals.board.simulateOptions = options;
+      },
+      "Talk to the simulated board instead of the USB board (OPTIONS: key=value,...)");
+  simulate->expected(0, 1);
+  simulate->default_str("");
+  simulate->trigger_on_parse();
+  app.add_option_function<std::string>(
+      "--trace", [&globals](const std::string& file) { globals.board.trace = file; },
+      "Append one line per board operation to FILE");
+  app.add_option_function<std::string>(
+      "--firmware", [&globals](const std::string& file) { globals.board.firmware = file; },
+      "Firmware file to download instead of the one beside the program");
+
+  kv4410::cli::addDeviceCommands(app, exitStatus);
+  kv4410::cli::addBoardCommands(app, globals, exitStatus);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : 2;
+  }
+  return exitStatus;
+}
