@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ clang cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-base-dev-tools libqt6charts6-dev libqt6svg6-dev
+  qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
   libgl-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
   libcli11-dev xvfb xauth

@@ -1,0 +1,129 @@
+#include "screenshots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QTabWidget>
+
+#include "ui/common/measout_warning.h"
+#include "ui/common/session.h"
+#include "ui/common/window_hub.h"
+
+namespace kv4410::app {
+
+namespace {
+
+QString fileSafe(const QString& text) {
+  QString safe = text;
+  safe.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("_"));
+  return safe.remove(QRegularExpression(QStringLiteral("^_+|_+$")));
+}
+
+class Shooter {
+ public:
+  Shooter(QDir dir, QString& error) : dir_(std::move(dir)), error_(error) {}
+
+  void shoot(QWidget* window, const QString& name) {
+    QApplication::processEvents();
+    const QString path = dir_.filePath(name + QStringLiteral(".png"));
+    if (!window->grab().save(path)) {
+      error_ = QStringLiteral("cannot write ") + path;
+      return;
+    }
+    written_ << path;
+  }
+
+  // Every page of `tabs`; a page holding page controls of its own is shot once per inner page.
+  void shootPages(QWidget* window, QTabWidget* tabs, const QString& prefix) {
+    const int previous = tabs->currentIndex();
+    for (int i = 0; i < tabs->count(); ++i) {
+      tabs->setCurrentIndex(i);
+      const QString name = QStringLiteral("%1_%2_%3")
+                               .arg(prefix)
+                               .arg(i, 2, 10, QLatin1Char('0'))
+                               .arg(fileSafe(tabs->tabText(i)));
+      const QList<QTabWidget*> inner = directInnerTabs(tabs->widget(i));
+      if (inner.isEmpty()) {
+        shoot(window, name);
+      }
+      for (QTabWidget* nested : inner) {
+        shootPages(window, nested, name);
+      }
+    }
+    tabs->setCurrentIndex(previous);
+  }
+
+  void shootWindow(QWidget* window) {
+    const bool wasVisible = window->isVisible();
+    window->show();
+    const QString name = fileSafe(window->objectName());
+    const QList<QTabWidget*> tabs = directInnerTabs(window);
+    if (tabs.isEmpty()) {
+      shoot(window, name);
+    }
+    for (QTabWidget* t : tabs) {
+      shootPages(window, t, name);
+    }
+    if (!wasVisible) {
+      window->hide();
+    }
+  }
+
+  const QStringList& written() const { return written_; }
+
+ private:
+  // Page controls inside `root` that are not inside another page control below `root`.
+  static QList<QTabWidget*> directInnerTabs(QWidget* root) {
+    QList<QTabWidget*> result;
+    for (QTabWidget* t : root->findChildren<QTabWidget*>()) {
+      bool nested = false;
+      for (QWidget* p = t->parentWidget(); p != nullptr && p != root; p = p->parentWidget()) {
+        if (qobject_cast<QTabWidget*>(p) != nullptr) {
+          nested = true;
+          break;
+        }
+      }
+      if (!nested) {
+        result << t;
+      }
+    }
+    return result;
+  }
+
+  QDir dir_;
+  QString& error_;
+  QStringList written_;
+};
+
+}  // namespace
+
+QStringList writeScreenshots(ui::Session& session, const QString& directory, QString& error) {
+  QDir dir(directory);
+  if (!dir.mkpath(QStringLiteral("."))) {
+    error = QStringLiteral("cannot create ") + directory;
+    return {};
+  }
+  Shooter shooter(dir, error);
+  ui::WindowHub& hub = session.hub();
+  for (ui::WindowId id : {ui::WindowId::Register, ui::WindowId::PmuControl, ui::WindowId::Sweep,
+                          ui::WindowId::TestProcedure, ui::WindowId::About}) {
+    if (!hub.exists(id)) {
+      continue;
+    }
+    shooter.shootWindow(hub.window(id)->widget());
+  }
+  // The MEASOUT gain warning box, as a user who chooses gain 1 sees it.
+  const bool hadWarning = !session.measoutWarningBox.isNull();
+  ui::showMeasoutWarning(session);
+  if (QWidget* box = session.measoutWarningBox.data()) {
+    const bool visible = hadWarning && box->isVisible();
+    shooter.shootWindow(box);
+    if (!visible) {
+      box->hide();
+    }
+  }
+  return shooter.written();
+}
+
+}  // namespace kv4410::app

@@ -1,0 +1,36 @@
+#pragma once
+// A register display: one one-character box per bit (bit 28 or 23 on the left), the bit
+// captions above the boxes and the group captions above those, all from the register map.
+// The display carries its frame caption ("PMU INPUT REGISTER", ...) as its own title, so a
+// page places it as it is, without a group box around it.
+#include <QFrame>
+#include <QString>
+#include <vector>
+
+#include "device/register_map.h"
+
+class QLineEdit;
+
+namespace kv4410::ui {
+
+class BitDisplay : public QFrame {
+  Q_OBJECT
+ public:
+  // `boxName` names the boxes: box of bit i is `boxName + "_" + i` (txtDAC_28 ... txtDAC_0).
+  BitDisplay(Display layout, const QString& boxName, QWidget* parent = nullptr);
+
+  // Fills the boxes from `code` as the display's DecToBin routine does; a write display leaves
+  // them as they were for a word outside 0..0x1FFFFFFF.
+  void show(std::int32_t code);
+  // Sets one box's text directly (the DAC read page shows channel bits as it changes them).
+  void setBit(int bit, bool value);
+  QString bitText(int bit) const;
+  // The boxes' texts from the highest bit down, e.g. "00011110...".
+  QString text() const;
+
+ private:
+  Display layout_;
+  std::vector<QLineEdit*> boxes_;  // index = bit number
+};
+
+}  // namespace kv4410::ui

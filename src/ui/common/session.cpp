@@ -1,0 +1,99 @@
+#include "ui/common/session.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+
+#include "device/serial_word.h"
+#include "device/text_format.h"
+#include "ui/common/message_sink.h"
+
+namespace kv4410::ui {
+
+namespace {
+
+const QString kChannelMessage = QStringLiteral("Please select at least One PMU channel");
+const QString kChannelMessageTitle = QStringLiteral("Entry Error");
+
+// The board link's messages as message boxes.
+class MessageBoxReporter : public board::Reporter {
+ public:
+  explicit MessageBoxReporter(MessageSink& messages) : messages_(messages) {}
+
+  void noBoard(int searchStatus) override {
+    messages_.show(MessageIcon::Exclamation, QStringLiteral(": ") + QString::number(searchStatus),
+                   QStringLiteral("No Evaluation Board Found"));
+  }
+  void usbError(int /*code*/, std::string_view text) override {
+    messages_.show(MessageIcon::None, kProgramTitle,
+                   QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  }
+
+ private:
+  MessageSink& messages_;
+};
+
+// Marks the start of a user action: a mouse press or key press that reaches the program while
+// no modal dialog is open. The OK click that closes a message box is part of the action that
+// raised the box, so it never starts a new one.
+class UserActionTracker : public QObject {
+ public:
+  explicit UserActionTracker(Session& session) : QObject(&session), session_(session) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const auto type = event->type();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress) &&
+        QApplication::activeModalWidget() == nullptr) {
+      session_.beginUserAction();
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  Session& session_;
+};
+
+}  // namespace
+
+Session::Session(board::OpenedBoard board, MessageSink& messages)
+    : access_(std::move(board.access)),
+      simulated_(board.simulated),
+      messages_(messages),
+      reporter_(std::make_unique<MessageBoxReporter>(messages)),
+      link_(std::make_unique<board::BoardLink>(*access_, *reporter_)) {
+  if (QCoreApplication::instance() != nullptr) {
+    firmwarePath =
+        board::BoardLink::firmwarePathBeside(QCoreApplication::applicationDirPath().toStdString());
+    QCoreApplication::instance()->installEventFilter(new UserActionTracker(*this));
+  }
+}
+
+Session::~Session() {
+  delete measoutWarningBox.data();
+  hub_.destroyAll();
+}
+
+void Session::SPIout(std::int32_t code) {
+  emit serialWordShown(QString::fromStdString(NumberToHex(code, 8)));
+  link_->SPIWrite(kWordBits, code);
+}
+
+bool Session::sendPmuWord(std::int32_t word) {
+  // Without a channel bit the chip takes the word as a system control register write.
+  if ((static_cast<std::uint32_t>(word) & kChannelMask) == 0) {
+    if (quietDepth_ == 0 && !channelMessageShown_) {
+      channelMessageShown_ = true;
+      messages_.show(MessageIcon::Warning, kChannelMessageTitle, kChannelMessage);
+    }
+    return false;
+  }
+  SPIout(word);
+  return true;
+}
+
+void Session::showSerialWord(std::int32_t word) {
+  emit serialWordShown(QString::fromStdString(NumberToHex(word, 8)));
+}
+
+}  // namespace kv4410::ui

@@ -1,0 +1,72 @@
+#pragma once
+// Creates the program's windows on first use and carries the mirroring between their selectors.
+// A window is built (hidden) the first time anything reaches it, then its start-up runs to
+// completion before the access goes on; windows are kept until the program ends.
+#include <QHash>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <vector>
+
+namespace kv4410::ui {
+
+class Selector;
+
+enum class WindowId { Register, PmuControl, Sweep, TestProcedure, About };
+
+// Implemented by every window the hub manages.
+class ManagedWindow {
+ public:
+  virtual ~ManagedWindow() = default;
+  virtual QWidget* widget() = 0;
+  // The window's own start-up (its load handler). Runs once, right after the hub stored it.
+  virtual void startUp() = 0;
+};
+
+class WindowHub {
+ public:
+  using Factory = std::function<ManagedWindow*()>;
+
+  WindowHub() = default;
+  ~WindowHub();
+  WindowHub(const WindowHub&) = delete;
+  WindowHub& operator=(const WindowHub&) = delete;
+
+  // A window kind the program has; without a factory the window's menu entries stay disabled
+  // and mirroring into it does nothing.
+  void setFactory(WindowId id, Factory factory);
+  bool available(WindowId id) const;
+  bool exists(WindowId id) const;
+
+  // The window, created hidden and started up on first use; nullptr when not available.
+  ManagedWindow* window(WindowId id);
+  // Shows the window without blocking (creating it first if needed) and raises it.
+  void show(WindowId id);
+
+  // Every window registers its mirrored selectors by object name.
+  void registerSelector(WindowId id, const QString& objectName, Selector* selector);
+  Selector* selector(WindowId id, const QString& objectName);
+
+  // Sets a selector of another window, creating that window first; runs its handler only when
+  // the selection actually changes. Does nothing when the window kind is not available.
+  void mirror(WindowId id, const QString& objectName, int index);
+
+  // Adopts a window built outside a factory (the main window builds itself first).
+  void adopt(WindowId id, ManagedWindow* window);
+
+  // Deletes every window the hub created (in reverse order of creation).
+  void destroyAll();
+
+ private:
+  std::map<WindowId, Factory> factories_;
+  std::map<WindowId, ManagedWindow*> windows_;
+  std::vector<WindowId> creationOrder_;
+  std::map<WindowId, QHash<QString, Selector*>> selectors_;
+  std::map<WindowId, QMetaObject::Connection> destroyedWatch_;
+
+  void forget(WindowId id);
+  void watch(WindowId id, ManagedWindow* window);
+};
+
+}  // namespace kv4410::ui

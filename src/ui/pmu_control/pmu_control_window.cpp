@@ -1,0 +1,903 @@
+#include "ui/pmu_control/pmu_control_window.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringList>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "device/conversions.h"
+#include "device/dac_words.h"
+#include "device/register_map.h"
+#include "device/serial_word.h"
+#include "device/text_format.h"
+#include "ui/common/entry_checks.h"
+#include "ui/common/measout_warning.h"
+#include "ui/common/message_sink.h"
+#include "ui/common/selector.h"
+#include "ui/common/session.h"
+#include "ui/pmu_control/key_press_hook.h"
+#include "ui/pmu_control/pmu_level_calculations.h"
+
+namespace kv4410::ui {
+
+namespace {
+
+const QString kChannelMessage = QStringLiteral("Please select at least One PMU channel");
+const QString kLevelOutOfRange =
+    QStringLiteral("Number too large. Please reenter voltage between Z/S and F/S.");
+const QString kVrefOutOfRange =
+    QStringLiteral("Number too large. Please reenter voltage between 0V and +5V.");
+const QString kRsenseOutOfRange =
+    QStringLiteral("Number too large. Please reenter voltage between 10k ohms and 12.5.");
+
+// FIN DAC group base (address 8) shifted to bit 16.
+constexpr std::int32_t kFinDacAddress = 0x80000;
+// The third reference option and the reference entry accept whole volts from 0 to 5.
+constexpr int kVrefEntryMax = 5;
+// The external sense resistor's limits, ohms.
+constexpr float kRsenseMin = 12.5F;
+constexpr float kRsenseMax = 10000.0F;
+// The external current range (cboIrange entry 4) is the last one that selects a sense resistor;
+// entries 5 and 6 only switch the "Always on Ext Range" mode.
+constexpr int kExternalRange = 4;
+
+const FieldDef& pmuField(std::string_view key) {
+  return pmuRegister().field(key);
+}
+const FieldDef& sysField(std::string_view key) {
+  return systemControlRegister().field(key);
+}
+
+QString hex(std::int32_t value, int digits) {
+  return QString::fromStdString(NumberToHex(value, digits));
+}
+
+std::int32_t withField(std::int32_t word, const FieldDef& field, int value) {
+  return static_cast<std::int32_t>(
+      composeField(static_cast<std::uint32_t>(word), field, static_cast<std::uint32_t>(value)));
+}
+
+QComboBox* makeList(QWidget* parent, const QString& name, const QStringList& entries) {
+  auto* list = new QComboBox(parent);
+  list->setObjectName(name);
+  list->addItems(entries);
+  list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  return list;
+}
+
+QCheckBox* makeCheck(QWidget* parent, const QString& name, const QString& caption) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(name);
+  return box;
+}
+
+QLineEdit* makeEntry(QWidget* parent, const QString& name, const QString& text, int width) {
+  auto* field = new QLineEdit(text, parent);
+  field->setObjectName(name);
+  field->setFixedWidth(width);
+  return field;
+}
+
+// A read-only field that shows a result (codes, words, range ends).
+QLineEdit* makeDisplay(QWidget* parent, const QString& name, int width) {
+  auto* field = new QLineEdit(parent);
+  field->setObjectName(name);
+  field->setReadOnly(true);
+  field->setFocusPolicy(Qt::NoFocus);
+  field->setFixedWidth(width);
+  field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  field->setProperty("display", true);
+  field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  return field;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption) {
+  auto* label = new QLabel(caption, parent);
+  if (!name.isEmpty()) {
+    label->setObjectName(name);
+  }
+  return label;
+}
+
+QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& caption) {
+  auto* group = new QGroupBox(caption, parent);
+  group->setObjectName(name);
+  return group;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+const char* kStyle = R"(
+QGroupBox {
+  font-weight: bold;
+  border: 1px solid #9aa7b4;
+  border-radius: 5px;
+  margin-top: 10px;
+  padding: 8px 6px 6px 6px;
+  background: #f6f8fa;
+}
+QGroupBox::title {
+  subcontrol-origin: margin;
+  left: 8px;
+  padding: 0 4px;
+  color: #1d3f66;
+}
+QGroupBox QWidget { font-weight: normal; }
+QLineEdit[display="true"] { background: #eef2f5; color: #102030; border: 1px solid #b8c2cc; }
+QLabel#lblTitle { font-size: 16pt; font-weight: bold; color: #ffffff; }
+QFrame#fraHeader { background: #1d3f66; border-radius: 5px; }
+QLabel#lblSubtitle { color: #cfe0f2; }
+QFrame#fraStatus { border: 1px solid #9aa7b4; border-radius: 5px; background: #f6f8fa; }
+QPushButton#cmdRESET { color: #8a1c1c; font-weight: bold; }
+)";
+
+}  // namespace
+
+PmuControlWindow::PmuControlWindow(Session& session, QWidget* parent)
+    : QMainWindow(parent), session_(session) {
+  setObjectName(QStringLiteral("frmPMU"));
+  setWindowTitle(QStringLiteral("KV4410 PMU Controls"));
+  setStyleSheet(QString::fromLatin1(kStyle));
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("centralPMU"));
+  setCentralWidget(central);
+
+  auto* forceGroup = buildForceGroup();
+  auto* vrefGroup = buildVrefGroup();
+  auto* otherGroup = buildOtherGroup();
+  auto* directGroup = buildDirectDacGroup();
+  auto* alarmGroup = buildAlarmGroup();
+  auto* thermalGroup = buildThermalGroup();
+  auto* gainGroup = buildGainGroup();
+
+  auto* middle = new QVBoxLayout();
+  middle->addWidget(vrefGroup);
+  middle->addWidget(otherGroup);
+  middle->addWidget(directGroup);
+  middle->addStretch(1);
+
+  auto* right = new QVBoxLayout();
+  right->addWidget(alarmGroup);
+  right->addWidget(thermalGroup);
+  right->addWidget(gainGroup);
+  right->addStretch(1);
+
+  auto* columns = new QHBoxLayout();
+  columns->addWidget(forceGroup, 0, Qt::AlignTop);
+  columns->addLayout(middle);
+  columns->addLayout(right);
+
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(10, 8, 10, 10);
+  layout->addWidget(buildHeader());
+  layout->addLayout(columns, 1);
+  layout->addWidget(buildStatusPanel());
+
+  buildMenus();
+
+  PmuLevelFields fields;
+  fields.force = cboForce_;
+  fields.range = cboIrange_;
+  fields.fin = txtFINx1_;
+  fields.offset = OFFSETx1_;
+  fields.rsense = txtRsense_;
+  fields.dacCode = txtdaccode_;
+  fields.outputV = txtOutputV_;
+  fields.fullScale = txtOutputVh_;
+  fields.zeroScale = txtOutputVl_;
+  fields.lastOther = txtother_;
+  levels_ = std::make_unique<PmuLevelCalculations>(session_, fields);
+
+  createSelectors();
+
+  connect(txtForce_, &QLineEdit::returnPressed, this, [this] { onForceLevelEntered(); });
+  connect(txtFINx1_, &QLineEdit::returnPressed, this, [this] { onFinEntered(); });
+  connect(OFFSETx1_, &QLineEdit::returnPressed, this, [this] { onOffsetEntered(); });
+  connect(txtVref_, &QLineEdit::returnPressed, this, [this] { onVrefEntered(); });
+  new KeyPressHook(txtRsense_, [this](QKeyEvent* event) { return onRsenseKey(event); });
+  connect(cmdWRITEPMU_, &QPushButton::clicked, this, [this] { onUpdate(); });
+  connect(cmdRESET_, &QPushButton::clicked, this, [this] { onReset(); });
+  connect(cmdEXIT_, &QPushButton::clicked, this, [] { QCoreApplication::quit(); });
+  connect(cmdClamp_, &QPushButton::clicked, this, [this] { onDacPage(1); });
+  connect(cmdComp_, &QPushButton::clicked, this, [this] { onDacPage(2); });
+}
+
+PmuControlWindow::~PmuControlWindow() = default;
+
+// ---- building -------------------------------------------------------------------------------
+
+QWidget* PmuControlWindow::buildHeader() {
+  auto* header = new QFrame(this);
+  header->setObjectName(QStringLiteral("fraHeader"));
+  auto* title = makeLabel(header, QStringLiteral("lblTitle"), QStringLiteral("KV4410 Quad PMU"));
+  auto* row = new QHBoxLayout(header);
+  row->setContentsMargins(12, 6, 12, 6);
+  row->addWidget(title);
+  row->addStretch(1);
+  return header;
+}
+
+QGroupBox* PmuControlWindow::buildForceGroup() {
+  auto* group = makeGroup(this, QStringLiteral("fraForce"), QStringLiteral("Force and Measure"));
+
+  auto* enableLabel =
+      makeLabel(group, QStringLiteral("lblEnable"), QStringLiteral("Enable Channel"));
+  auto* channels = new QHBoxLayout();
+  for (int i = 0; i < 4; ++i) {
+    chkPMU_[i] =
+        makeCheck(group, QStringLiteral("chkPMU_%1").arg(i), QStringLiteral("PMU%1").arg(i));
+    channels->addWidget(chkPMU_[i]);
+  }
+  channels->addStretch(1);
+
+  cboForce_ = makeList(group, QStringLiteral("cboForce"),
+                       {QStringLiteral("Force Voltage"), QStringLiteral("Force Current"),
+                        QStringLiteral("Hi-Z FOH Voltage"), QStringLiteral("Hi-Z FOH Current")});
+  cboIrange_ =
+      makeList(group, QStringLiteral("cboIrange"),
+               {QStringLiteral("5uA current range"), QStringLiteral("20uA current range"),
+                QStringLiteral("200uA current range"), QStringLiteral("2mA current range"),
+                QStringLiteral("Ext Current range"), QStringLiteral("Disable Always on Ext Range"),
+                QStringLiteral("Enable Always on Ext Range")});
+  cboMeasure_ = makeList(group, QStringLiteral("cboMeasure"),
+                         {QStringLiteral("Measure Current"), QStringLiteral("Measure Voltage"),
+                          QStringLiteral("Measure Temp Sensor"), QStringLiteral("HiZ Measout")});
+  cboCompare_ = makeList(group, QStringLiteral("cboCompare"),
+                         {QStringLiteral("Compare Current"), QStringLiteral("Compare Voltage")});
+  chkCLAMPEN_ = makeCheck(group, QStringLiteral("chkCLAMPEN"), QStringLiteral("Clamp Enable"));
+
+  txtForce_ = makeEntry(group, QStringLiteral("txtForce"), QStringLiteral("0"), 90);
+  txtForce_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  txtForce_->setToolTip(QStringLiteral("Force level; press Enter to write it"));
+  lbl1_ = makeLabel(group, QStringLiteral("lbl1"), QStringLiteral("V"));
+  lbl1_->setMinimumWidth(24);
+  cmdWRITEPMU_ = makeButton(group, QStringLiteral("cmdWRITEPMU"), QStringLiteral("Update"));
+
+  auto* codeLabel = makeLabel(group, QStringLiteral("lblDacCode"), QStringLiteral("DAC Code"));
+  txtdaccode_ = makeDisplay(group, QStringLiteral("txtdaccode"), 70);
+  txtOutputV_ = makeDisplay(group, QStringLiteral("txtOutputV"), 70);
+  txtOutputV_->setToolTip(QStringLiteral("Output voltage of the FIN DAC code"));
+
+  lblrsense_ =
+      makeLabel(group, QStringLiteral("lblrsense"), QStringLiteral("Enter Rsense (default 100R)"));
+  txtRsense_ = makeEntry(group, QStringLiteral("txtRsense"), QStringLiteral("100"), 90);
+  txtRsense_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lblrsense_->hide();
+  txtRsense_->hide();
+
+  cmdClamp_ = makeButton(group, QStringLiteral("cmdClamp"), QStringLiteral("Set Clamp Levels"));
+  cmdComp_ = makeButton(group, QStringLiteral("cmdComp"), QStringLiteral("Set Comparator Levels"));
+
+  auto* level = new QHBoxLayout();
+  level->addWidget(txtForce_);
+  level->addWidget(lbl1_);
+  level->addStretch(1);
+  level->addWidget(cmdWRITEPMU_);
+
+  auto* code = new QGridLayout();
+  code->addWidget(codeLabel, 0, 0);
+  code->addWidget(txtdaccode_, 1, 0);
+  code->addWidget(txtOutputV_, 1, 1);
+  code->setColumnStretch(2, 1);
+
+  auto* rsense = new QHBoxLayout();
+  rsense->addWidget(lblrsense_);
+  rsense->addWidget(txtRsense_);
+  rsense->addStretch(1);
+
+  auto* levels = new QHBoxLayout();
+  levels->addWidget(cmdClamp_);
+  levels->addWidget(cmdComp_);
+
+  auto* layout = new QVBoxLayout(group);
+  layout->addWidget(enableLabel);
+  layout->addLayout(channels);
+  layout->addSpacing(4);
+  layout->addWidget(cboForce_);
+  layout->addWidget(cboIrange_);
+  layout->addWidget(cboMeasure_);
+  layout->addWidget(cboCompare_);
+  layout->addWidget(chkCLAMPEN_);
+  layout->addSpacing(4);
+  layout->addLayout(level);
+  layout->addLayout(code);
+  layout->addLayout(rsense);
+  layout->addSpacing(4);
+  layout->addLayout(levels);
+  return group;
+}
+
+QGroupBox* PmuControlWindow::buildVrefGroup() {
+  auto* group = makeGroup(this, QStringLiteral("fraVref"), QStringLiteral("VREF"));
+  const QStringList captions = {QStringLiteral("5V"), QStringLiteral("2.5V"), QString()};
+  auto* options = new QButtonGroup(group);
+  for (int i = 0; i < 3; ++i) {
+    optRef_[i] = new QRadioButton(captions[i], group);
+    optRef_[i]->setObjectName(QStringLiteral("optRef_%1").arg(i));
+    options->addButton(optRef_[i], i);
+  }
+  txtVref_ = makeEntry(group, QStringLiteral("txtVref"), QStringLiteral("2"), 50);
+  txtVref_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  auto* vrefUnit = makeLabel(group, QStringLiteral("lblVrefUnit"), QStringLiteral("V"));
+
+  txtOutputVh_ = makeDisplay(group, QStringLiteral("txtOutputVh"), 80);
+  txtOutputVl_ = makeDisplay(group, QStringLiteral("txtOutputVl"), 80);
+  txtH_ = makeLabel(group, QStringLiteral("txtH"), QStringLiteral("V"));
+  txtl_ = makeLabel(group, QStringLiteral("txtl"), QStringLiteral("V"));
+  txtH_->setMinimumWidth(24);
+  txtl_->setMinimumWidth(24);
+
+  auto* layout = new QGridLayout(group);
+  layout->addWidget(optRef_[0], 0, 0);
+  layout->addWidget(optRef_[1], 0, 1);
+  auto* third = new QHBoxLayout();
+  third->addWidget(optRef_[2]);
+  third->addWidget(txtVref_);
+  third->addWidget(vrefUnit);
+  third->addStretch(1);
+  layout->addLayout(third, 0, 2);
+  layout->addWidget(makeLabel(group, QStringLiteral("lblFS"), QStringLiteral("F/S")), 1, 0,
+                    Qt::AlignRight);
+  layout->addWidget(txtOutputVh_, 1, 1);
+  layout->addWidget(txtH_, 1, 2);
+  layout->addWidget(makeLabel(group, QStringLiteral("lblZS"), QStringLiteral("Z/S")), 2, 0,
+                    Qt::AlignRight);
+  layout->addWidget(txtOutputVl_, 2, 1);
+  layout->addWidget(txtl_, 2, 2);
+  return group;
+}
+
+QGroupBox* PmuControlWindow::buildOtherGroup() {
+  auto* group = makeGroup(this, QStringLiteral("fraOther"), QStringLiteral("Other Settings"));
+  chkGuard_ = makeCheck(group, QStringLiteral("chkGuard"),
+                        QStringLiteral("Check to Enable Guard Function"));
+  cboSysforce_ = makeList(
+      group, QStringLiteral("cboSysforce"),
+      {QStringLiteral("Hi-Z SYS_FORCE & SENSE"), QStringLiteral("sys-force hi-z, sense conn"),
+       QStringLiteral("sys force conn, sense hi-z"), QStringLiteral("CONNECT TO FOHx MEASVHx")});
+  chkCPOEN_ = makeCheck(group, QStringLiteral("chkCPOEN"),
+                        QStringLiteral("Check to enable Comparator Output  Enable"));
+  auto* layout = new QVBoxLayout(group);
+  layout->addWidget(chkGuard_);
+  layout->addWidget(cboSysforce_);
+  layout->addWidget(chkCPOEN_);
+  return group;
+}
+
+QGroupBox* PmuControlWindow::buildAlarmGroup() {
+  auto* group = makeGroup(this, QStringLiteral("fraAlarms"), QStringLiteral("OPEN DRAIN ALARMS"));
+  Chkalm_[2] = makeCheck(group, QStringLiteral("Chkalm_2"), QStringLiteral("CLAMP ALARM"));
+  Chkalm_[1] = makeCheck(group, QStringLiteral("Chkalm_1"), QStringLiteral("GUARD ALARM"));
+  cboLatched_ = makeList(group, QStringLiteral("cboLatched"),
+                         {QStringLiteral("UNLATCHED"), QStringLiteral("LATCHED")});
+  auto* layout = new QVBoxLayout(group);
+  layout->addWidget(Chkalm_[2]);
+  layout->addWidget(Chkalm_[1]);
+  layout->addWidget(cboLatched_);
+  return group;
+}
+
+QGroupBox* PmuControlWindow::buildThermalGroup() {
+  auto* group =
+      makeGroup(this, QStringLiteral("fraThermal"), QStringLiteral("DIE THERMAL SHUTDOWN"));
+  cboTemp_ = makeList(group, QStringLiteral("cboTemp"),
+                      {QStringLiteral("DISABLED"), QStringLiteral("ENABLED"),
+                       QStringLiteral("TJ = 130degC"), QStringLiteral("TJ = 120degC"),
+                       QStringLiteral("TJ = 110degC"), QStringLiteral("TJ = 100degC")});
+  auto* layout = new QVBoxLayout(group);
+  layout->addWidget(cboTemp_);
+  return group;
+}
+
+QGroupBox* PmuControlWindow::buildGainGroup() {
+  auto* group = makeGroup(this, QStringLiteral("fraGain"), QStringLiteral("GAIN SETTING"));
+  cboMeasI_ = makeList(group, QStringLiteral("cboMeasI"),
+                       {QStringLiteral("I MEAS GAIN = 10"), QStringLiteral("I MEAS GAIN = 5")});
+  cboMeasout_ = makeList(group, QStringLiteral("cboMeasout"),
+                         {QStringLiteral("MEASOUT GAIN =0.2"), QStringLiteral("MEASOUT GAIN = 1")});
+  auto* layout = new QVBoxLayout(group);
+  layout->addWidget(cboMeasI_);
+  layout->addWidget(cboMeasout_);
+  return group;
+}
+
+QGroupBox* PmuControlWindow::buildDirectDacGroup() {
+  auto* group =
+      makeGroup(this, QStringLiteral("fraDirect"), QStringLiteral("Write directly to FIN DAC"));
+  txtFINx1_ = makeEntry(group, QStringLiteral("txtFINx1"), QStringLiteral("8000"), 80);
+  OFFSETx1_ = makeEntry(group, QStringLiteral("OFFSETx1_0"), QStringLiteral("A492"), 80);
+  const QFont fixedFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  txtFINx1_->setFont(fixedFont);
+  OFFSETx1_->setFont(fixedFont);
+  auto* layout = new QGridLayout(group);
+  layout->addWidget(makeLabel(group, QStringLiteral("lblFinDac"), QStringLiteral("FIN DAC")), 0, 0);
+  layout->addWidget(
+      makeLabel(group, QStringLiteral("lblOffsetDac"), QStringLiteral("OFFSET DAC CODE")), 0, 1);
+  layout->addWidget(txtFINx1_, 1, 0);
+  layout->addWidget(OFFSETx1_, 1, 1);
+  layout->setColumnStretch(2, 1);
+  return group;
+}
+
+QWidget* PmuControlWindow::buildStatusPanel() {
+  auto* panel = new QFrame(this);
+  panel->setObjectName(QStringLiteral("fraStatus"));
+  Text1_ = makeDisplay(panel, QStringLiteral("Text1"), 100);
+  txtPMU_ = makeDisplay(panel, QStringLiteral("txtPMU"), 100);
+  txtother_ = makeDisplay(panel, QStringLiteral("txtother"), 100);
+  cmdRESET_ = makeButton(panel, QStringLiteral("cmdRESET"), QStringLiteral("RESET KV4410"));
+  cmdEXIT_ = makeButton(panel, QStringLiteral("cmdEXIT"), QStringLiteral("EXIT"));
+
+  auto* layout = new QGridLayout(panel);
+  layout->setContentsMargins(10, 6, 10, 8);
+  layout->addWidget(
+      makeLabel(panel, QStringLiteral("lblLastSys"), QStringLiteral("Last SYS CTRL REG Write")), 0,
+      0);
+  layout->addWidget(
+      makeLabel(panel, QStringLiteral("lblLastPmu"), QStringLiteral("Last PMU REG Write")), 0, 1);
+  layout->addWidget(
+      makeLabel(panel, QStringLiteral("lblLastOther"), QStringLiteral("Last Other Write")), 0, 2);
+  layout->addWidget(Text1_, 1, 0);
+  layout->addWidget(txtPMU_, 1, 1);
+  layout->addWidget(txtother_, 1, 2);
+  layout->setColumnStretch(3, 1);
+  layout->addWidget(cmdRESET_, 1, 4);
+  layout->addWidget(cmdEXIT_, 1, 5);
+  return panel;
+}
+
+void PmuControlWindow::buildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  file->setObjectName(QStringLiteral("mnuFile"));
+  mnuSweep_ = file->addAction(QStringLiteral("Voltage Current Sweeps"));
+  mnuSweep_->setObjectName(QStringLiteral("mnuSweep"));
+  mnuReg_ = file->addAction(QStringLiteral("Individual Register Access"));
+  mnuReg_->setObjectName(QStringLiteral("mnuReg"));
+  file->addSeparator();
+  mnuExit_ = file->addAction(QStringLiteral("Exit"));
+  mnuExit_->setObjectName(QStringLiteral("mnuExit"));
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  help->setObjectName(QStringLiteral("mnuHelp"));
+  mnuAbout_ = help->addAction(QStringLiteral("About"));
+  mnuAbout_->setObjectName(QStringLiteral("mnuAbout"));
+
+  WindowHub& hub = session_.hub();
+  connect(mnuSweep_, &QAction::triggered, this, [&hub] { hub.show(WindowId::Sweep); });
+  connect(mnuReg_, &QAction::triggered, this, [&hub] { hub.show(WindowId::Register); });
+  connect(mnuExit_, &QAction::triggered, this, [] { QCoreApplication::quit(); });
+  connect(mnuAbout_, &QAction::triggered, this, [&hub] { hub.show(WindowId::About); });
+  // Window kinds the program does not have yet keep their entries disabled.
+  connect(file, &QMenu::aboutToShow, this, [this] { refreshMenus(); });
+  connect(help, &QMenu::aboutToShow, this, [this] { refreshMenus(); });
+  refreshMenus();
+}
+
+void PmuControlWindow::refreshMenus() {
+  const WindowHub& hub = session_.hub();
+  mnuSweep_->setEnabled(hub.available(WindowId::Sweep));
+  mnuReg_->setEnabled(hub.available(WindowId::Register));
+  mnuAbout_->setEnabled(hub.available(WindowId::About));
+}
+
+void PmuControlWindow::createSelectors() {
+  Session* s = &session_;
+  selForce_ = new Selector(
+      cboForce_, QStringLiteral("Force Voltage"), [this](int entry) { onForce(entry); }, s);
+  selIrange_ = new Selector(
+      cboIrange_, QStringLiteral("2mA current range"), [this](int entry) { onIrange(entry); }, s);
+  selMeasure_ = new Selector(
+      cboMeasure_, QStringLiteral("Measure Voltage"), [this](int entry) { onMeasure(entry); }, s);
+  selCompare_ = new Selector(
+      cboCompare_, QStringLiteral("Compare Current"), [this](int entry) { onCompare(entry); }, s);
+  selSysforce_ = new Selector(
+      cboSysforce_, QStringLiteral("SYSTEM FORCE/SENSE Disconnected"),
+      [this](int entry) { onSysforce(entry); }, s);
+  selLatched_ = new Selector(
+      cboLatched_, QStringLiteral("UNLATCHED"), [this](int entry) { onLatched(entry); }, s);
+  selTemp_ = new Selector(
+      cboTemp_, QStringLiteral("ENABLED AT 130degC"), [this](int entry) { onTemp(entry); }, s);
+  selMeasI_ = new Selector(
+      cboMeasI_, QStringLiteral("I MEAS GAIN =10"), [this](int entry) { onMeasI(entry); }, s);
+  selMeasout_ = new Selector(
+      cboMeasout_, QStringLiteral("MEASOUT GAIN = 0.2"), [this](int entry) { onMeasout(entry); },
+      s);
+
+  for (int i = 0; i < 4; ++i) {
+    new Selector(
+        chkPMU_[i], true, [this, i](int checked) { onChannel(i, checked); }, s);
+  }
+  new Selector(
+      chkCLAMPEN_, true, [this](int checked) { onClampEnable(checked); }, s);
+  new Selector(
+      chkGuard_, false, [this](int checked) { onGuard(checked); }, s);
+  new Selector(
+      chkCPOEN_, true, [this](int checked) { onCpoen(checked); }, s);
+  new Selector(
+      Chkalm_[1], false, [this](int checked) { onAlarm(1, checked); }, s);
+  new Selector(
+      Chkalm_[2], true, [this](int checked) { onAlarm(2, checked); }, s);
+  for (int i = 0; i < 3; ++i) {
+    new Selector(
+        optRef_[i], i == 0, [this, i](int checked) { onReference(i, checked); }, s);
+  }
+
+  // The selectors that the register and sweep windows set.
+  WindowHub& hub = session_.hub();
+  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboIrange"), selIrange_);
+  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboMeasure"), selMeasure_);
+  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboCompare"), selCompare_);
+  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboLatched"), selLatched_);
+  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboTemp"), selTemp_);
+  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboMeasI"), selMeasI_);
+  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboMeasout"), selMeasout_);
+}
+
+// ---- start-up -------------------------------------------------------------------------------
+
+void PmuControlWindow::startUp() {
+  // The window starts inside the register window's start-up, before the channels are
+  // selected: its PMU words are then refused without a message.
+  Session::QuietScope quiet(session_);
+  session_.conversion.vref = 5.0F;
+  forceVoltage_ = true;
+  levels_->ShowVoltageRange();
+  selForce_->select(0);
+  selMeasure_->select(0);
+  Text1_->setText(hex(session_.words.sysWord, 8));
+  selIrange_->select(3);
+  onForceLevelEntered();
+}
+
+void PmuControlWindow::showLastPmuWrite(std::int32_t word) {
+  txtPMU_->setText(hex(word, 8));
+}
+
+// ---- PMU field selectors --------------------------------------------------------------------
+
+void PmuControlWindow::refreshPmuWord() {
+  // The word sent carries the present channel selection and nothing above bit 27.
+  session_.words.pmuWord = (session_.words.pmuWord & 0xFFFFFF) | session_.words.chanBits;
+}
+
+void PmuControlWindow::setPmuField(const FieldDef& field, int value) {
+  session_.words.pmuWord = withField(session_.words.pmuWord, field, value);
+}
+
+void PmuControlWindow::showAndSendPmuWord() {
+  txtPMU_->setText(hex(session_.words.pmuWord, 8));
+  session_.sendPmuWord(session_.words.pmuWord);
+}
+
+void PmuControlWindow::onForce(int entry) {
+  if (entry < 0) {
+    return;
+  }
+  refreshPmuWord();
+  setPmuField(pmuField("FORCE"), entry);
+  if (entry == 0) {
+    setUnits(QStringLiteral("V"));
+    forceVoltage_ = true;
+  } else if (entry == 1) {
+    setUnits(QStringLiteral("uA"));
+    forceVoltage_ = false;
+    levels_->ShowCurrentRange();
+    selIrange_->runHandler();
+  }
+  // The Hi-Z force modes keep the force flag and the units as they were.
+  showAndSendPmuWord();
+}
+
+void PmuControlWindow::onIrange(int entry) {
+  if (entry < 0) {
+    return;
+  }
+  refreshPmuWord();
+  setPmuField(pmuField("RANGE"), entry);
+  if (entry <= kExternalRange) {
+    session_.conversion.rangeIndex = static_cast<std::int16_t>(entry);
+    if (!forceVoltage_) {
+      setUnits(rangeInMicroamps(entry) ? QStringLiteral("uA") : QStringLiteral("mA"));
+    }
+    const bool external = entry == kExternalRange;
+    lblrsense_->setVisible(external);
+    txtRsense_->setVisible(external);
+    WindowHub& hub = session_.hub();
+    hub.mirror(WindowId::Sweep, QStringLiteral("cboSweepI"), entry);
+    hub.mirror(WindowId::Register, QStringLiteral("cboCurrent"), entry);
+  }
+  // "Disable/Enable Always on Ext Range" only switch the chip's mode: the range itself, its
+  // units and the other windows' range lists stay as they were.
+  showAndSendPmuWord();
+  if (!forceVoltage_) {
+    levels_->ShowCurrentRange();
+  }
+}
+
+void PmuControlWindow::onMeasure(int entry) {
+  if (entry < 0) {
+    return;
+  }
+  refreshPmuWord();
+  setPmuField(pmuField("MEASURE"), entry);
+  WindowHub& hub = session_.hub();
+  hub.mirror(WindowId::Register, QStringLiteral("cboMeasure"), entry);
+  // The sweep window lists "Measure Voltage" first and "Measure Current" second.
+  if (entry == 0) {
+    hub.mirror(WindowId::Sweep, QStringLiteral("cboMeasureVI"), 1);
+  } else if (entry == 1) {
+    hub.mirror(WindowId::Sweep, QStringLiteral("cboMeasureVI"), 0);
+  }
+  showAndSendPmuWord();
+}
+
+void PmuControlWindow::onCompare(int entry) {
+  if (entry < 0) {
+    return;
+  }
+  refreshPmuWord();
+  setPmuField(pmuField("COMPARE"), entry);
+  session_.hub().mirror(WindowId::Register, QStringLiteral("cboCompare"), entry);
+  session_.sendPmuWord(session_.words.pmuWord);
+  txtPMU_->setText(hex(session_.words.pmuWord, 8));
+}
+
+void PmuControlWindow::onSysforce(int entry) {
+  if (entry < 0) {
+    return;
+  }
+  refreshPmuWord();
+  setPmuField(pmuField("SYS_FORCE_SENSE"), entry);
+  showAndSendPmuWord();
+}
+
+void PmuControlWindow::onClampEnable(int checked) {
+  refreshPmuWord();
+  setPmuField(pmuField("CLAMP"), checked);
+  showAndSendPmuWord();
+}
+
+void PmuControlWindow::onUpdate() {
+  session_.words.pmuWord = (session_.words.pmuWord & 0x3FFFFFF) | session_.words.chanBits;
+  showAndSendPmuWord();
+}
+
+// ---- system control selectors ---------------------------------------------------------------
+
+void PmuControlWindow::setSysField(const FieldDef& field, int value) {
+  session_.words.sysWord = withField(session_.words.sysWord, field, value);
+}
+
+void PmuControlWindow::showAndSendSysWord() {
+  Text1_->setText(hex(session_.words.sysWord, 8));
+  session_.SPIout(session_.words.sysWord);
+}
+
+void PmuControlWindow::onLatched(int entry) {
+  if (entry < 0) {
+    return;
+  }
+  if (entry == 0) {
+    setSysField(sysField("LATCH"), 0);
+    setSysField(sysField("UNUSED"), 0);
+  } else {
+    setSysField(sysField("LATCH"), 1);
+  }
+  session_.hub().mirror(WindowId::Register, QStringLiteral("cboLatched"), entry);
+  showAndSendSysWord();
+}
+
+void PmuControlWindow::onTemp(int entry) {
+  if (entry < 0) {
+    return;
+  }
+  setSysField(sysField("UNUSED"), 0);
+  setSysField(sysField("SHUTDOWN_TEMP"), 0);
+  setSysField(sysField("THERMAL_EN"), 0);
+  if (entry >= 1) {
+    setSysField(sysField("THERMAL_EN"), 1);
+  }
+  // "ENABLED" and "TJ = 130degC" both keep the 130 degC threshold (code 0); each further
+  // entry lowers the threshold by 10 degC.
+  if (entry >= 3) {
+    setSysField(sysField("SHUTDOWN_TEMP"), entry - 2);
+  }
+  session_.hub().mirror(WindowId::Register, QStringLiteral("TEMPSET"), entry);
+  showAndSendSysWord();
+}
+
+void PmuControlWindow::onMeasI(int entry) {
+  if (entry < 0) {
+    return;
+  }
+  setSysField(sysField("GAIN0"), entry);
+  session_.hub().mirror(WindowId::Register, QStringLiteral("IMEASG"), entry);
+  showAndSendSysWord();
+}
+
+void PmuControlWindow::onMeasout(int entry) {
+  if (entry < 0) {
+    return;
+  }
+  // GAIN1 set = MEASOUT gain 0.2; cleared = gain 1, which can drive the 5 V ADC over its range.
+  setSysField(sysField("GAIN1"), entry == 0 ? 1 : 0);
+  session_.hub().mirror(WindowId::Register, QStringLiteral("MEASOUTG"), entry);
+  if (entry == 1) {
+    showMeasoutWarning(session_);
+  }
+  showAndSendSysWord();
+}
+
+void PmuControlWindow::onGuard(int checked) {
+  setSysField(sysField("GUARD_EN"), checked);
+  showAndSendSysWord();
+}
+
+void PmuControlWindow::onCpoen(int checked) {
+  // The comparator outputs of all four channels and the comparator bias go together.
+  for (std::string_view key : {"COMP_EN0", "COMP_EN1", "COMP_EN2", "COMP_EN3", "CP_BIAS"}) {
+    setSysField(sysField(key), checked);
+  }
+  showAndSendSysWord();
+}
+
+void PmuControlWindow::onAlarm(int index, int checked) {
+  setSysField(sysField(index == 1 ? "GUARD_ALARM" : "CLAMP_ALARM"), checked);
+  showAndSendSysWord();
+}
+
+// ---- buttons --------------------------------------------------------------------------------
+
+void PmuControlWindow::onChannel(int channel, int checked) {
+  const std::int32_t bit = static_cast<std::int32_t>(channelBit(channel));
+  if (checked != 0) {
+    session_.words.chanBits |= bit;
+  } else {
+    session_.words.chanBits &= ~bit;
+  }
+  if (session_.words.chanBits != 0) {
+    // Nothing is sent: the selection travels with the next PMU or DAC word.
+    refreshPmuWord();
+  } else {
+    session_.messages().show(MessageIcon::Warning, kEntryErrorTitle, kChannelMessage);
+  }
+}
+
+void PmuControlWindow::onReset() {
+  session_.link().resetChip();
+  // The chip's registers are back at their reset values; the shadow words are kept.
+  Text1_->setText(QStringLiteral("00000000"));
+}
+
+void PmuControlWindow::onDacPage(int dacSubPage) {
+  ManagedWindow* registerWindow = session_.hub().window(WindowId::Register);
+  if (auto* api = dynamic_cast<RegisterWindowApi*>(registerWindow)) {
+    api->showDacPage(dacSubPage);
+  }
+}
+
+// ---- entry fields ---------------------------------------------------------------------------
+
+void PmuControlWindow::onForceLevelEntered() {
+  const std::optional<double> parsed = parseDecimal(txtForce_->text().toStdString());
+  if (!parsed) {
+    rejectEntry(txtForce_, session_.messages(), kNotANumber);
+    return;
+  }
+  const float level = toSingle(*parsed);
+  // The PMU word for the present force mode and range goes out first, so the level lands in
+  // the mode the window shows.
+  selIrange_->runHandler();
+  selForce_->runHandler();
+  session_.sendPmuWord(session_.words.pmuWord);
+  if (forceVoltage_) {
+    levels_->ShowVoltageRange();
+  } else {
+    levels_->ShowCurrentRange();
+  }
+  if (level >= levels_->rangeLow() && level <= levels_->rangeHigh()) {
+    if (forceVoltage_) {
+      levels_->ForceVoltageLevel(level);
+    } else {
+      levels_->ForceCurrentLevel(level);
+    }
+  } else {
+    rejectEntry(txtForce_, session_.messages(), kLevelOutOfRange);
+  }
+}
+
+void PmuControlWindow::onFinEntered() {
+  if (const std::optional<std::int32_t> code = acceptDacCode(txtFINx1_, session_.messages())) {
+    levels_->DACLOAD(*code, kModeX1, kFinDacAddress);
+  }
+}
+
+void PmuControlWindow::onOffsetEntered() {
+  if (const std::optional<std::int32_t> code = acceptDacCode(OFFSETx1_, session_.messages())) {
+    levels_->writeOffsetDac(*code, forceVoltage_);
+  }
+}
+
+void PmuControlWindow::onVrefEntered() {
+  const std::optional<double> parsed = parseDecimal(txtVref_->text().toStdString());
+  if (!parsed) {
+    rejectEntry(txtVref_, session_.messages(), kNotANumber);
+    return;
+  }
+  // Whole volts only; the value is taken when the third reference option is clicked.
+  const std::optional<std::int32_t> volts = roundToInt32(*parsed);
+  if (!volts || *volts < 0 || *volts > kVrefEntryMax) {
+    rejectEntry(txtVref_, session_.messages(), kVrefOutOfRange);
+  }
+}
+
+void PmuControlWindow::onReference(int option, int checked) {
+  if (checked == 0) {
+    return;
+  }
+  if (option == 0) {
+    session_.conversion.vref = 5.0F;
+  } else if (option == 1) {
+    session_.conversion.vref = 2.5F;
+  } else {
+    // A reference field that does not hold a number keeps the present reference, and nothing
+    // is recomputed or sent.
+    const std::optional<double> parsed = parseDecimal(txtVref_->text().toStdString());
+    if (!parsed || !std::isfinite(toSingle(*parsed))) {
+      return;
+    }
+    session_.conversion.vref = toSingle(*parsed);
+  }
+  onForceLevelEntered();
+}
+
+bool PmuControlWindow::onRsenseKey(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter) {
+    const std::optional<double> parsed = parseDecimal(txtRsense_->text().toStdString());
+    if (!parsed) {
+      rejectEntry(txtRsense_, session_.messages(), kNotANumber);
+      return true;
+    }
+    const float ohms = toSingle(*parsed);
+    if (!(ohms >= kRsenseMin && ohms <= kRsenseMax)) {
+      rejectEntry(txtRsense_, session_.messages(), kRsenseOutOfRange);
+      return true;
+    }
+  }
+  // Every key redoes the current range from the field as it is before the key takes effect.
+  if (!forceVoltage_) {
+    levels_->ShowCurrentRange();
+  }
+  return false;
+}
+
+void PmuControlWindow::setUnits(const QString& unit) {
+  lbl1_->setText(unit);
+  txtH_->setText(unit);
+  txtl_->setText(unit);
+}
+
+}  // namespace kv4410::ui

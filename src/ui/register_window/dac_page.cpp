@@ -1,0 +1,178 @@
+#include "ui/register_window/dac_page.h"
+
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "ui/common/bit_display.h"
+#include "ui/common/entry_checks.h"
+#include "ui/common/session.h"
+#include "ui/register_window/register_fields.h"
+
+namespace kv4410::ui {
+
+namespace {
+
+constexpr std::array<DacRegister, 3> kColumns = {DacRegister::M, DacRegister::C, DacRegister::X1};
+
+QString registerSuffix(DacRegister reg) {
+  switch (reg) {
+    case DacRegister::M:
+      return QStringLiteral("M");
+    case DacRegister::C:
+      return QStringLiteral("C");
+    case DacRegister::X1:
+      break;
+  }
+  return QStringLiteral("x1");
+}
+
+QString columnCaption(DacRegister reg) {
+  switch (reg) {
+    case DacRegister::M:
+      return QStringLiteral("m reg");
+    case DacRegister::C:
+      return QStringLiteral("c reg");
+    case DacRegister::X1:
+      break;
+  }
+  return QStringLiteral("x1 reg");
+}
+
+QLabel* text(const QString& caption, QWidget* parent, const QString& name) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(name);
+  label->setWordWrap(true);
+  return label;
+}
+
+}  // namespace
+
+DacPage::DacPage(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+  setObjectName(QStringLiteral("pageWRITEDAC"));
+  auto* layout = new QVBoxLayout(this);
+  display_ = new BitDisplay(Display::DacInput, QStringLiteral("txtDAC"), this);
+  layout->addWidget(display_);
+
+  auto* row = new QHBoxLayout();
+  layout->addLayout(row, 1);
+
+  // Left: the offset DAC and the instructions.
+  auto* left = new QVBoxLayout();
+  auto* offsetFrame = new QGroupBox(QStringLiteral("OFFSET DAC CODE"), this);
+  offsetFrame->setObjectName(QStringLiteral("fraOFFSET"));
+  auto* offsetLayout = new QVBoxLayout(offsetFrame);
+  offsetLayout->addWidget(codeField(DacGroup::Offset, DacRegister::X1, 0, offsetFrame));
+  offsetLayout->addWidget(
+      text(QStringLiteral("Press ENTER to load value"), offsetFrame, QStringLiteral("lblENTER")));
+  left->addWidget(offsetFrame);
+  auto* instructions = text(QStringLiteral("Select the Appropriate PMU Channel, Load the new DAC "
+                                           "code in HEX, and press Enter/Return to Update the "
+                                           "DAC. "),
+                            this, QStringLiteral("lblINSTRUCTIONS"));
+  left->addWidget(instructions);
+  auto* note = text(QStringLiteral("NOTE: m and c registers will not be updated on the relevant "
+                                   "DAC output until the X1 register is reloaded. "),
+                    this, QStringLiteral("lblNOTE"));
+  QFont bold = note->font();
+  bold.setBold(true);
+  note->setFont(bold);
+  left->addWidget(note);
+  left->addStretch(1);
+  auto* leftHolder = new QWidget(this);
+  leftHolder->setObjectName(QStringLiteral("dacOffsetColumn"));
+  leftHolder->setLayout(left);
+  leftHolder->setFixedWidth(240);
+  row->addWidget(leftHolder);
+
+  // Right: the three sub-pages of DAC frames.
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(QStringLiteral("tabDACS"));
+  auto addPage = [this](const QString& caption, const QString& name,
+                        std::initializer_list<DacGroup> groups) {
+    auto* page = new QWidget(tabs_);
+    page->setObjectName(name);
+    auto* pageLayout = new QHBoxLayout(page);
+    for (DacGroup group : groups) {
+      pageLayout->addWidget(groupFrame(group), 0, Qt::AlignTop);
+    }
+    pageLayout->addStretch(1);
+    tabs_->addTab(page, caption);
+  };
+  addPage(QStringLiteral("FIN DAC"), QStringLiteral("pageFINDAC"), {DacGroup::Fin});
+  addPage(QStringLiteral("CLL + CLH DACs"), QStringLiteral("pageCLDACS"),
+          {DacGroup::Cll, DacGroup::Clh});
+  addPage(QStringLiteral("CPL + CPH DACs"), QStringLiteral("pageCPDACS"),
+          {DacGroup::Cpl, DacGroup::Cph});
+  row->addWidget(tabs_, 1);
+}
+
+QWidget* DacPage::groupFrame(DacGroup group) {
+  const QString name = qtext(groupName(group));
+  auto* frame = new QGroupBox(name + QStringLiteral(" DAC"), this);
+  frame->setObjectName(QStringLiteral("fra") + name + QStringLiteral("DAC"));
+  auto* grid = new QGridLayout(frame);
+  grid->setHorizontalSpacing(6);
+  for (std::size_t c = 0; c < kColumns.size(); ++c) {
+    auto* heading = new QLabel(columnCaption(kColumns[c]), frame);
+    heading->setAlignment(Qt::AlignCenter);
+    heading->setObjectName(QStringLiteral("lbl%1%2HEAD").arg(name, registerSuffix(kColumns[c])));
+    grid->addWidget(heading, 0, static_cast<int>(c) + 1);
+  }
+  int row = 1;
+  for (int level = 0; level <= kVoltageRangeLevel; ++level) {
+    if (!groupHasLevel(group, level)) {
+      continue;
+    }
+    auto* caption = new QLabel(qtext(levelCaption(group, level)), frame);
+    caption->setObjectName(QStringLiteral("lbl%1LEVEL_%2").arg(name).arg(level));
+    grid->addWidget(caption, row, 0);
+    for (std::size_t c = 0; c < kColumns.size(); ++c) {
+      grid->addWidget(codeField(group, kColumns[c], level, frame), row, static_cast<int>(c) + 1);
+    }
+    ++row;
+  }
+  return frame;
+}
+
+QLineEdit* DacPage::codeField(DacGroup group, DacRegister reg, int level, QWidget* parent) {
+  auto* field = new QLineEdit(qtext(defaultCodeText(group, reg)), parent);
+  const QString name = group == DacGroup::Offset
+                           ? QStringLiteral("OFFSETx1_%1").arg(level)
+                           : QStringLiteral("txt%1%2_%3")
+                                 .arg(qtext(groupName(group)), registerSuffix(reg))
+                                 .arg(level);
+  field->setObjectName(name);
+  field->setFixedWidth(72);
+  field->setAlignment(Qt::AlignCenter);
+  const std::int32_t mode = modeOf(reg);
+  const std::int32_t dacadd = groupBase(group);
+  const auto index = static_cast<std::int16_t>(level);
+  connect(field, &QLineEdit::returnPressed, this, [this, field, index, mode, dacadd] {
+    if (const auto code = acceptDacCode(field, session_.messages())) {
+      DACLOAD(index, *code, mode, dacadd);
+    }
+  });
+  return field;
+}
+
+void DacPage::showDacInput(std::int32_t code) {
+  display_->show(code);
+}
+
+void DacPage::DACLOAD(std::int16_t index, std::int32_t lx, std::int32_t mode, std::int32_t dacadd) {
+  StoredWords& w = session_.words;
+  const std::int32_t word = composeDacWord(index, lx, mode, dacadd, w.chanBits);
+  w.dacWord = word;
+  session_.showSerialWord(word);
+  // DAC words go out as composed, even with no channel bit: the chip then ignores them.
+  session_.SPIout(word);
+  showDacInput(word);
+}
+
+}  // namespace kv4410::ui

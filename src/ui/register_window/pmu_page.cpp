@@ -1,0 +1,272 @@
+#include "ui/register_window/pmu_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "device/register_map.h"
+#include "ui/common/bit_display.h"
+#include "ui/common/selector.h"
+#include "ui/common/session.h"
+#include "ui/register_window/register_fields.h"
+
+namespace kv4410::ui {
+
+namespace {
+
+const FieldDef& pmuField(std::string_view key) {
+  return pmuRegister().field(key);
+}
+
+// Channel bits 24..27 come from chanBits; everything above bit 27 is dropped.
+constexpr std::int32_t kContentsAndHeader = 0xFFFFFF;
+// The write keeps bits 0..25 before ORing the selection in (bits 26 and 27 always from it).
+constexpr std::int32_t kWriteKeepMask = 0x3FFFFFF;
+// CLEAR (bit 6) set for one write, then cleared again within the 28-bit word.
+constexpr std::int32_t kClearBit = 0x40;
+constexpr std::int32_t kClearOffMask = 0x0FFFFFBF;
+
+QComboBox* list(const QString& name, const QStringList& items, QWidget* parent) {
+  auto* combo = new QComboBox(parent);
+  combo->setObjectName(name);
+  combo->addItems(items);
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  combo->setMinimumWidth(200);
+  return combo;
+}
+
+QCheckBox* check(const QString& caption, const QString& name, QWidget* parent) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(name);
+  return box;
+}
+
+}  // namespace
+
+PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+  setObjectName(QStringLiteral("pageWRITEPMU"));
+  auto* layout = new QVBoxLayout(this);
+  display_ = new BitDisplay(Display::PmuInput, QStringLiteral("txtPMUREG"), this);
+  layout->addWidget(display_);
+
+  auto* row = new QHBoxLayout();
+  layout->addLayout(row);
+
+  // FORCE AND MEASURE
+  auto* forceFrame = new QGroupBox(QStringLiteral("FORCE AND MEASURE"), this);
+  forceFrame->setObjectName(QStringLiteral("fraFORCEMEASURE"));
+  auto* forceLayout = new QVBoxLayout(forceFrame);
+  {
+    const QStringList items = listItems(pmuField("FORCE"));
+    auto* combo = list(QStringLiteral("cboForce"), items, forceFrame);
+    forceLayout->addWidget(combo);
+    force_ = new Selector(
+        combo, items.value(0), [this](int index) { onForce(index); }, &session_);
+  }
+  {
+    const QStringList items = listItems(pmuField("RANGE"));
+    auto* combo = list(QStringLiteral("cboCurrent"), items, forceFrame);
+    forceLayout->addWidget(combo);
+    range_ = new Selector(
+        combo, items.value(3), [this](int index) { onRange(index); }, &session_);
+    session_.hub().registerSelector(WindowId::Register, combo->objectName(), range_);
+  }
+  {
+    const QStringList items = listItems(pmuField("MEASURE"));
+    auto* combo = list(QStringLiteral("cboMeasure"), items, forceFrame);
+    forceLayout->addWidget(combo);
+    measure_ = new Selector(
+        combo, items.value(1), [this](int index) { onMeasure(index); }, &session_);
+    session_.hub().registerSelector(WindowId::Register, combo->objectName(), measure_);
+  }
+  {
+    const QStringList items = listItems(pmuField("COMPARE"));
+    auto* combo = list(QStringLiteral("cboCompare"), items, forceFrame);
+    forceLayout->addWidget(combo);
+    compare_ = new Selector(
+        combo, items.value(0), [this](int index) { onCompare(index); }, &session_);
+    session_.hub().registerSelector(WindowId::Register, combo->objectName(), compare_);
+  }
+  {
+    const FieldDef& field = pmuField("FIN");
+    auto* box = check(qtext(field.control), QStringLiteral("chkFIN"), forceFrame);
+    forceLayout->addWidget(box);
+    finConnected_ = new Selector(
+        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+  }
+  forceLayout->addStretch(1);
+  row->addWidget(forceFrame);
+
+  // EXTRA FUNCTIONS
+  auto* extraFrame = new QGroupBox(QStringLiteral("EXTRA FUNCTIONS"), this);
+  extraFrame->setObjectName(QStringLiteral("fraEXTRA"));
+  auto* extraLayout = new QVBoxLayout(extraFrame);
+  {
+    const QStringList items = listItems(pmuField("SYS_FORCE_SENSE"));
+    auto* combo = list(QStringLiteral("cboSysforce"), items, extraFrame);
+    extraLayout->addWidget(combo);
+    systemForceSense_ = new Selector(
+        combo, QStringLiteral("SYSTEM FORCE/SENSE Disconnected"),
+        [this](int index) { onSystemForceSense(index); }, &session_);
+  }
+  {
+    const FieldDef& field = pmuField("COMP");
+    auto* box = check(qtext(field.control), QStringLiteral("chkCPOEN"), extraFrame);
+    extraLayout->addWidget(box);
+    comparatorOutput_ = new Selector(
+        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+  }
+  {
+    const FieldDef& field = pmuField("CLAMP");
+    auto* box = check(qtext(field.control), QStringLiteral("chkCLAMPEN"), extraFrame);
+    extraLayout->addWidget(box);
+    clampEnable_ = new Selector(
+        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+  }
+  auto* clear = new QPushButton(QStringLiteral("CLEAR LATCHED BITS"), extraFrame);
+  clear->setObjectName(QStringLiteral("cmdCLEARLATCHED"));
+  connect(clear, &QPushButton::clicked, this, [this] { clearLatchedBits(); });
+  extraLayout->addWidget(clear);
+  extraLayout->addStretch(1);
+  row->addWidget(extraFrame);
+
+  // CHANNEL ENABLE and the write button
+  auto* rightColumn = new QVBoxLayout();
+  auto* enableFrame = new QGroupBox(QStringLiteral("CHANNEL ENABLE"), this);
+  enableFrame->setObjectName(QStringLiteral("fraCHANNELENABLE"));
+  auto* enableLayout = new QVBoxLayout(enableFrame);
+  {
+    const FieldDef& field = pmuField("ENABLE");
+    auto* box = check(qtext(field.control), QStringLiteral("chkENABLE"), enableFrame);
+    enableLayout->addWidget(box);
+    channelEnable_ = new Selector(
+        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+  }
+  rightColumn->addWidget(enableFrame);
+  auto* write = new QPushButton(QStringLiteral("WRITE PMU REGISTER"), this);
+  write->setObjectName(QStringLiteral("cmdWRITEPMU"));
+  write->setMinimumHeight(36);
+  connect(write, &QPushButton::clicked, this, [this] { writeRegister(); });
+  rightColumn->addWidget(write);
+  rightColumn->addStretch(1);
+  row->addLayout(rightColumn);
+  row->addStretch(1);
+  layout->addStretch(1);
+}
+
+void PmuPage::showPmuWord(std::int32_t code) {
+  display_->show(code);
+}
+
+void PmuPage::refreshChannels() {
+  StoredWords& w = session_.words;
+  w.pmuWord = (w.pmuWord & kContentsAndHeader) | w.chanBits;
+}
+
+void PmuPage::showWord() {
+  session_.showSerialWord(session_.words.pmuWord);
+}
+
+void PmuPage::setBit(int bit, bool on) {
+  refreshChannels();
+  const std::int32_t mask = std::int32_t{1} << bit;
+  std::int32_t& word = session_.words.pmuWord;
+  word = on ? (word | mask) : (word & ~mask);
+  showWord();
+}
+
+void PmuPage::onForce(int index) {
+  refreshChannels();
+  // No item selected leaves the cleared field at 00 (force voltage).
+  session_.words.pmuWord =
+      withField(session_.words.pmuWord, pmuField("FORCE"), index >= 0 ? index : 0);
+  showWord();
+}
+
+void PmuPage::onRange(int index) {
+  refreshChannels();
+  session_.words.pmuWord =
+      withField(session_.words.pmuWord, pmuField("RANGE"), index >= 0 ? index : 0);
+  showWord();
+  // The sweep window has the five real ranges only; the two "INT RANGE" codes stay here.
+  if (index >= 0 && index <= 4) {
+    session_.hub().mirror(WindowId::Sweep, QStringLiteral("cboSweepI"), index);
+  }
+}
+
+void PmuPage::onMeasure(int index) {
+  refreshChannels();
+  session_.words.pmuWord =
+      withField(session_.words.pmuWord, pmuField("MEASURE"), index >= 0 ? index : 0);
+  showWord();
+  // The sweep window lists "voltage" first and "current" second.
+  if (index == 0) {
+    session_.hub().mirror(WindowId::Sweep, QStringLiteral("cboMeasureVI"), 1);
+  } else if (index == 1) {
+    session_.hub().mirror(WindowId::Sweep, QStringLiteral("cboMeasureVI"), 0);
+  }
+  if (index >= 0) {
+    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboMeasure"), index);
+  }
+}
+
+void PmuPage::onCompare(int index) {
+  refreshChannels();
+  if (index >= 0) {
+    session_.words.pmuWord = withField(session_.words.pmuWord, pmuField("COMPARE"), index);
+  }
+  showWord();
+  if (index >= 0) {
+    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboCompare"), index);
+  }
+}
+
+void PmuPage::onSystemForceSense(int index) {
+  refreshChannels();
+  if (index >= 0) {
+    session_.words.pmuWord = withField(session_.words.pmuWord, pmuField("SYS_FORCE_SENSE"), index);
+  }
+  showWord();
+}
+
+void PmuPage::runStartUpSelections() {
+  range_->select(3);    // "±2mA"
+  measure_->select(1);  // "Measure Voltage"
+  compare_->select(0);  // "Compare Current"
+}
+
+void PmuPage::writeRegister() {
+  // Every field is rebuilt from the controls (and the other windows brought in step again).
+  clampEnable_->runHandler();
+  comparatorOutput_->runHandler();
+  finConnected_->runHandler();
+  force_->runHandler();
+  measure_->runHandler();
+  range_->runHandler();
+  compare_->runHandler();
+  systemForceSense_->runHandler();
+  channelEnable_->runHandler();
+  StoredWords& w = session_.words;
+  w.pmuWord = (w.pmuWord & kWriteKeepMask) | w.chanBits;
+  showWord();
+  // The display shows what the chip holds: a word refused for want of a channel is not shown.
+  if (session_.sendPmuWord(w.pmuWord)) {
+    showPmuWord(w.pmuWord);
+  }
+}
+
+void PmuPage::clearLatchedBits() {
+  StoredWords& w = session_.words;
+  w.pmuWord |= kClearBit;
+  session_.sendPmuWord(w.pmuWord);
+  w.pmuWord &= kClearOffMask;
+  session_.sendPmuWord(w.pmuWord);
+}
+
+}  // namespace kv4410::ui

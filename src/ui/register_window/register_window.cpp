@@ -1,0 +1,469 @@
+#include "ui/register_window/register_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "device/serial_word.h"
+#include "device/text_format.h"
+#include "ui/common/entry_checks.h"
+#include "ui/common/message_sink.h"
+#include "ui/common/selector.h"
+#include "ui/common/session.h"
+#include "ui/register_window/compensation_page.h"
+#include "ui/register_window/dac_page.h"
+#include "ui/register_window/little_routines_page.h"
+#include "ui/register_window/pmu_page.h"
+#include "ui/register_window/read_pages.h"
+#include "ui/register_window/side_tab_widget.h"
+#include "ui/register_window/system_page.h"
+
+namespace kv4410::ui {
+
+namespace {
+
+const QString kSerialTooLarge =
+    QStringLiteral("Number too large. Please reenter code between 0 and x1FFFFFFF.");
+
+// The chip's start-up state: system control word (all clamps and comparators on, comparator
+// bias, clamp alarm, MEASOUT gain 0.2, thermal shutdown at 130 degC) and PMU word (all four
+// channels enabled, force voltage, +-2mA, measure voltage, FIN connected, clamp and comparator
+// output on).
+constexpr std::int32_t kStartUpSysWord = 0x003FE4A0;
+constexpr std::int32_t kStartUpPmuWord = 0x0F21B300;
+constexpr std::int32_t kAllChannels = 0x0F000000;
+// Opening "WRITE SYSTEM CONTROL REG" sets the thermal shutdown enable (bit 5).
+constexpr std::int32_t kThermalEnableBit = 0x20;
+constexpr std::int32_t kReadPmuRequestBits = 0x18000000;
+constexpr std::int32_t kReadDacRequestBits = 0x18C80000;
+
+QString hex(std::int32_t value, int length) {
+  return QString::fromStdString(NumberToHex(value, length));
+}
+
+}  // namespace
+
+RegisterWindow::RegisterWindow(Session& session, QWidget* parent)
+    : QMainWindow(parent), session_(session) {
+  setObjectName(QStringLiteral("frmMain"));
+  setWindowTitle(QStringLiteral("KV4410 Evaluation Board Software"));
+  session_.hub().adopt(WindowId::Register, this);
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("centralMain"));
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(6, 6, 6, 6);
+
+  auto* tabs = new SideTabWidget(central);
+  tabs->setObjectName(QStringLiteral("tabMain"));
+  pages_ = tabs;
+  systemPage_ = new SystemPage(session_, pages_);
+  pmuPage_ = new PmuPage(session_, pages_);
+  dacPage_ = new DacPage(session_, pages_);
+  compensationPage_ = new CompensationPage(session_, pages_);
+  auto* aboutPage = new QWidget(pages_);
+  aboutPage->setObjectName(QStringLiteral("pageABOUT"));
+  readPages_ = new ReadPages(*this, this);
+  routinesPage_ = new LittleRoutinesPage(*this, pages_);
+
+  pages_->addTab(systemPage_, QStringLiteral("WRITE SYSTEM CONTROL REG"));
+  pages_->addTab(pmuPage_, QStringLiteral("WRITE PMU REG"));
+  pages_->addTab(dacPage_, QStringLiteral("WRITE DAC REG"));
+  pages_->addTab(compensationPage_, QStringLiteral("COMPENSATION SELECTION"));
+  pages_->addTab(aboutPage, QStringLiteral("ABOUT"));
+  pages_->addTab(readPages_->readSystemPage(), QStringLiteral("READ SYSTEM CONTROL REG"));
+  pages_->addTab(readPages_->readPmuPage(), QStringLiteral("READ PMU REG"));
+  pages_->addTab(readPages_->readDacPage(), QStringLiteral("READ DAC REG"));
+  pages_->addTab(readPages_->readStatusPage(), QStringLiteral("READ STATUS REG"));
+  pages_->addTab(routinesPage_, QStringLiteral("LITTLE ROUTINES"));
+  layout->addWidget(pages_, 1);
+  layout->addWidget(buildCommonControls());
+  setCentralWidget(central);
+  buildMenus();
+
+  connect(&session_, &Session::serialWordShown, serialField_, &QLineEdit::setText);
+  connect(pages_, &QTabWidget::currentChanged, this, &RegisterWindow::onPageChanged);
+  resize(1240, 780);
+}
+
+RegisterWindow::~RegisterWindow() = default;
+
+QWidget* RegisterWindow::buildCommonControls() {
+  auto* strip = new QWidget(this);
+  strip->setObjectName(QStringLiteral("commonControls"));
+  auto* row = new QHBoxLayout(strip);
+  row->setContentsMargins(0, 0, 0, 0);
+
+  auto keepSpace = [](QWidget* w) {
+    QSizePolicy policy = w->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(policy);
+  };
+
+  auto* reset = new QPushButton(QStringLiteral("RESET KV4410"), strip);
+  reset->setObjectName(QStringLiteral("cmdRESET"));
+  reset->setMinimumHeight(48);
+  connect(reset, &QPushButton::clicked, this, &RegisterWindow::onReset);
+  row->addWidget(reset);
+
+  // /LOAD SIGNAL
+  loadFrame_ = new QGroupBox(QStringLiteral("/LOAD SIGNAL"), strip);
+  loadFrame_->setObjectName(QStringLiteral("fraLOAD"));
+  keepSpace(loadFrame_);
+  auto* loadLayout = new QGridLayout(loadFrame_);
+  auto* pulse = new QPushButton(QStringLiteral("PULSE /LOAD TO UPDATE ALL CHS SYNC"), loadFrame_);
+  pulse->setObjectName(QStringLiteral("cmdPULSELOAD"));
+  connect(pulse, &QPushButton::clicked, this, &RegisterWindow::onPulseLoad);
+  loadBox_ = new QCheckBox(QStringLiteral("/LOAD is low"), loadFrame_);
+  loadBox_->setObjectName(QStringLiteral("chkLOAD"));
+  loadSelector_ = new Selector(
+      loadBox_, false, [this](int on) { onLoadLine(on != 0); }, &session_);
+  auto* loadText = new QLabel(
+      QStringLiteral("All channels update automatically when /LOAD is LOW. ALL UPDATES may be "
+                     "gated by setting /LOAD high and later bringing low."),
+      loadFrame_);
+  loadText->setObjectName(QStringLiteral("lblLOAD"));
+  loadText->setWordWrap(true);
+  loadText->setMinimumWidth(230);
+  loadLayout->addWidget(pulse, 0, 0);
+  loadLayout->addWidget(loadBox_, 1, 0);
+  loadLayout->addWidget(loadText, 0, 1, 2, 1);
+  row->addWidget(loadFrame_, 1);
+
+  // WRITE and READ
+  auto* writeFrame = new QGroupBox(QStringLiteral("WRITE"), strip);
+  writeFrame->setObjectName(QStringLiteral("fraWRITE"));
+  auto* writeLayout = new QVBoxLayout(writeFrame);
+  serialField_ = new QLineEdit(writeFrame);
+  serialField_->setObjectName(QStringLiteral("txtWRITESPI"));
+  serialField_->setFixedWidth(110);
+  serialField_->setAlignment(Qt::AlignCenter);
+  serialField_->setToolTip(
+      QStringLiteral("serial word in hexadecimal, 0 to 1FFFFFFF; Enter sends"));
+  serialField_->installEventFilter(this);
+  connect(serialField_, &QLineEdit::returnPressed, this, &RegisterWindow::onSerialWordEnter);
+  writeLayout->addWidget(serialField_);
+  row->addWidget(writeFrame);
+
+  auto* readFrame = new QGroupBox(QStringLiteral("READ"), strip);
+  readFrame->setObjectName(QStringLiteral("fraREAD"));
+  auto* readLayout = new QVBoxLayout(readFrame);
+  readField_ = new QLabel(readFrame);
+  readField_->setObjectName(QStringLiteral("lblREADSPI"));
+  readField_->setFixedWidth(110);
+  readField_->setFixedHeight(serialField_->sizeHint().height());
+  readField_->setAlignment(Qt::AlignCenter);
+  readField_->setFrameShape(QFrame::StyledPanel);
+  readField_->setFrameShadow(QFrame::Sunken);
+  readField_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  readField_->setAutoFillBackground(true);
+  readField_->setBackgroundRole(QPalette::Base);
+  readLayout->addWidget(readField_);
+  row->addWidget(readFrame);
+
+  readAdc_ = new QPushButton(QStringLiteral("READ ADC"), strip);
+  readAdc_->setObjectName(QStringLiteral("cmdREADADC"));
+  readAdc_->setMinimumHeight(48);
+  keepSpace(readAdc_);
+  readAdc_->setVisible(false);  // made visible once the start-up has written the chip
+  connect(readAdc_, &QPushButton::clicked, this, &RegisterWindow::onReadAdc);
+  row->addWidget(readAdc_);
+
+  // PMU CH SELECT
+  channelFrame_ = new QGroupBox(QStringLiteral("PMU CH SELECT"), strip);
+  channelFrame_->setObjectName(QStringLiteral("fraPMUCHSELECT"));
+  keepSpace(channelFrame_);
+  auto* channelLayout = new QGridLayout(channelFrame_);
+  for (int i = 0; i < 4; ++i) {
+    auto* box = new QCheckBox(QStringLiteral("PMU %1").arg(i), channelFrame_);
+    box->setObjectName(QStringLiteral("chkPMU_%1").arg(i));
+    keepSpace(box);
+    channelLayout->addWidget(box, i / 2, i % 2);
+    channels_[static_cast<std::size_t>(i)] = new Selector(
+        box, true, [this, i](int on) { onChannel(i, on != 0); }, &session_);
+  }
+  row->addWidget(channelFrame_);
+
+  auto* exit = new QPushButton(QStringLiteral("EXIT"), strip);
+  exit->setObjectName(QStringLiteral("cmdEXIT"));
+  exit->setMinimumHeight(48);
+  connect(exit, &QPushButton::clicked, this, [] { QCoreApplication::quit(); });
+  row->addWidget(exit);
+  return strip;
+}
+
+void RegisterWindow::buildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  file->setObjectName(QStringLiteral("mnuFile"));
+  pmuControlAction_ = file->addAction(QStringLiteral("Main PMU Control Window"));
+  pmuControlAction_->setObjectName(QStringLiteral("mnuPMUControl"));
+  connect(pmuControlAction_, &QAction::triggered, this,
+          [this] { session_.hub().show(WindowId::PmuControl); });
+  sweepsAction_ = file->addAction(QStringLiteral("Voltage Current Sweeps"));
+  sweepsAction_->setObjectName(QStringLiteral("mnuSweeps"));
+  connect(sweepsAction_, &QAction::triggered, this,
+          [this] { session_.hub().show(WindowId::Sweep); });
+  QAction* exit = file->addAction(QStringLiteral("Exit"));
+  exit->setObjectName(QStringLiteral("mnuExit"));
+  connect(exit, &QAction::triggered, this, [] { QCoreApplication::quit(); });
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  help->setObjectName(QStringLiteral("mnuHelp"));
+  aboutAction_ = help->addAction(QStringLiteral("About"));
+  aboutAction_->setObjectName(QStringLiteral("mnuAbout"));
+  connect(aboutAction_, &QAction::triggered, this,
+          [this] { session_.hub().show(WindowId::About); });
+
+  connect(file, &QMenu::aboutToShow, this, &RegisterWindow::updateMenus);
+  connect(help, &QMenu::aboutToShow, this, &RegisterWindow::updateMenus);
+  updateMenus();
+}
+
+void RegisterWindow::updateMenus() {
+  // Entries for windows the program does not have yet stay visible but disabled.
+  WindowHub& hub = session_.hub();
+  pmuControlAction_->setEnabled(hub.available(WindowId::PmuControl));
+  sweepsAction_->setEnabled(hub.available(WindowId::Sweep));
+  aboutAction_->setEnabled(hub.available(WindowId::About));
+}
+
+void RegisterWindow::startUp() {
+  StoredWords& w = session_.words;
+  // No message box for a refused PMU word while the start-up runs: until step 5 selects the
+  // channels, words composed here (and by windows started from here) carry no channel bit.
+  Session::QuietScope quiet(session_);
+
+  // 1. Board connection and firmware.
+  session_.link().LoadUSB(session_.firmwarePath);
+
+  // 2. Both page controls on their first page (no page-change rules run).
+  {
+    const QSignalBlocker block(pages_);
+    pages_->setCurrentIndex(kPageWriteSystem);
+    dacPage_->dacTabs()->setCurrentIndex(0);
+  }
+
+  // 3. The system control register, written twice.
+  w.sysWord |= kStartUpSysWord;
+  session_.SPIout(w.sysWord);
+  session_.showSerialWord(w.sysWord);
+  session_.SPIout(w.sysWord);
+  systemPage_->showSystemWord(w.sysWord);
+
+  // 4. First selections: they compose the stored words and bring the other windows in step.
+  pmuPage_->runStartUpSelections();
+  systemPage_->runStartUpSelections();
+
+  // 5. All four channels.
+  w.chanBits = kAllChannels;
+  for (Selector* box : channels_) {
+    box->button()->setEnabled(false);
+  }
+
+  // 6. Every channel's PMU register.
+  w.pmuWord |= kStartUpPmuWord;
+  WindowHub& hub = session_.hub();
+  if (hub.available(WindowId::PmuControl)) {
+    if (auto* pmuControl = dynamic_cast<PmuControlApi*>(hub.window(WindowId::PmuControl))) {
+      pmuControl->showLastPmuWrite(w.pmuWord);
+    }
+  }
+  session_.showSerialWord(w.pmuWord);
+  session_.sendPmuWord(w.pmuWord);
+  pmuPage_->showPmuWord(w.pmuWord);
+
+  // 7.
+  systemPage_->enableComparatorBoxes();
+  readAdc_->setVisible(true);
+
+  // 8. Compensation switches: 220pF feed-forward, 100pF compensation.
+  session_.link().setCFeedforward(1);
+  session_.link().setCComp(1);
+
+  // 9.
+  updateMenus();
+  show();
+  if (hub.available(WindowId::PmuControl)) {
+    hub.show(WindowId::PmuControl);
+  }
+}
+
+void RegisterWindow::showReadField(const QString& text) {
+  readField_->setText(text);
+}
+
+void RegisterWindow::showDacPage(int dacSubPage) {
+  show();
+  raise();
+  activateWindow();
+  pages_->setCurrentIndex(kPageWriteDac);
+  dacPage_->dacTabs()->setCurrentIndex(dacSubPage);
+}
+
+void RegisterWindow::onPageChanged(int page) {
+  StoredWords& w = session_.words;
+  session_.showSerialWord(w.sysWord);
+  auto channelBoxes = [this](bool visible) {
+    for (Selector* box : channels_) {
+      box->button()->setVisible(visible);
+      if (visible) {
+        box->button()->setEnabled(true);
+      }
+    }
+  };
+  switch (page) {
+    case kPageWriteSystem:
+      loadFrame_->setVisible(true);
+      channelFrame_->setVisible(true);
+      channelBoxes(false);  // the system control register has no channel bits
+      w.sysWord |= kThermalEnableBit;
+      session_.showSerialWord(w.sysWord);
+      break;
+    case kPageWritePmu:
+      loadFrame_->setVisible(true);
+      channelFrame_->setVisible(true);
+      channelBoxes(true);
+      w.pmuWord |= w.chanBits;
+      session_.showSerialWord(w.pmuWord);
+      break;
+    case kPageWriteDac:
+      loadFrame_->setVisible(true);
+      channelFrame_->setVisible(true);
+      channelBoxes(true);
+      w.dacWord |= w.chanBits;
+      session_.showSerialWord(w.dacWord);
+      break;
+    case kPageReadPmu:
+      loadFrame_->setVisible(false);
+      channelFrame_->setVisible(false);
+      readPages_->enterReadPmuPage();
+      break;
+    case kPageReadDac:
+      loadFrame_->setVisible(false);
+      channelFrame_->setVisible(false);
+      readPages_->enterReadDacPage();
+      break;
+    case kPageLittleRoutines:
+      loadFrame_->setVisible(false);
+      channelFrame_->setVisible(true);
+      channelBoxes(true);
+      break;
+    default:  // COMPENSATION SELECTION, ABOUT, READ SYSTEM CONTROL REG, READ STATUS REG
+      loadFrame_->setVisible(false);
+      channelFrame_->setVisible(false);
+      break;
+  }
+}
+
+void RegisterWindow::onChannel(int channel, bool ticked) {
+  StoredWords& w = session_.words;
+  const auto bit = static_cast<std::int32_t>(channelBit(channel));
+  w.chanBits = ticked ? (w.chanBits | bit) : (w.chanBits & ~bit);
+  w.pmuWord = (w.pmuWord & 0xFFFFFF) | w.chanBits;
+  w.dacRequestWord |= w.chanBits;
+  session_.showSerialWord(w.pmuWord);
+  dacPage_->showDacInput(w.chanBits);
+}
+
+void RegisterWindow::rejectSerialWord(const QString& text) {
+  serialMessageOpen_ = true;
+  rejectEntry(serialField_, session_.messages(), text);
+  serialMessageOpen_ = false;
+}
+
+void RegisterWindow::onSerialWordEnter() {
+  if (serialMessageOpen_) {
+    return;
+  }
+  const std::optional<std::uint32_t> value = parseHexUnsigned(serialField_->text().toStdString());
+  if (!value) {
+    rejectSerialWord(kNotANumber);
+    return;
+  }
+  if (*value > kWordMask) {
+    rejectSerialWord(kSerialTooLarge);
+    return;
+  }
+  // A raw word: sent as typed; no stored word and no bit display changes.
+  session_.SPIout(static_cast<std::int32_t>(*value));
+}
+
+void RegisterWindow::onSerialWordFocusLost() {
+  if (serialMessageOpen_) {
+    return;
+  }
+  const QString text = serialField_->text();
+  // An empty field is left alone: a user who was once told to reenter a number must be able
+  // to leave the field.
+  if (text.isEmpty()) {
+    return;
+  }
+  if (!parseHexUnsigned(text.toStdString())) {
+    rejectSerialWord(kNotANumber);
+    return;
+  }
+  serialField_->setText(text.toUpper());
+}
+
+bool RegisterWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == serialField_ && event->type() == QEvent::FocusOut && !serialMessageOpen_) {
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    // Only a move of the focus inside this window counts; switching windows, menus and popups
+    // (a message box among them) leave the field's text alone.
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+        reason != Qt::MenuBarFocusReason) {
+      // Checked once the focus change has finished, so that a message box does not open in
+      // the middle of it.
+      QTimer::singleShot(0, this, &RegisterWindow::onSerialWordFocusLost);
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void RegisterWindow::closeEvent(QCloseEvent* event) {
+  // Closing the main window ends the program, as EXIT does.
+  event->accept();
+  QCoreApplication::quit();
+}
+
+void RegisterWindow::onReset() {
+  session_.link().resetChip();
+  session_.showSerialWord(0);
+}
+
+void RegisterWindow::onPulseLoad() {
+  session_.link().pulseLoad();
+  // Ticking the box drives /LOAD high through its own handler when it was low.
+  loadSelector_->select(1);
+  loadBox_->setText(QStringLiteral("/LOAD is high"));
+}
+
+void RegisterWindow::onLoadLine(bool high) {
+  if (high) {
+    session_.link().loadHigh();
+    loadBox_->setText(QStringLiteral("/LOAD is high"));
+  } else {
+    session_.link().loadLow();
+    loadBox_->setText(QStringLiteral("/LOAD is low"));
+  }
+}
+
+void RegisterWindow::onReadAdc() {
+  const std::uint16_t reading = session_.link().readAdcNow();
+  showReadField(hex(reading, 6));
+}
+
+}  // namespace kv4410::ui

@@ -1,0 +1,317 @@
+#include "ui/register_window/system_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "device/register_map.h"
+#include "ui/common/bit_display.h"
+#include "ui/common/measout_warning.h"
+#include "ui/common/selector.h"
+#include "ui/common/session.h"
+#include "ui/register_window/register_fields.h"
+
+namespace kv4410::ui {
+
+namespace {
+
+const FieldDef& sysField(std::string_view key) {
+  return systemControlRegister().field(key);
+}
+
+// Bits 28..31 never belong to a system control word: clearing a field clears them too.
+constexpr std::int32_t kClearHighBits = 0x0FFFFFFF;
+
+// The thermal list sets the enable (bit 5) and the shutdown temperature (bits 4..3) together,
+// and clears the unused bits 1..0 with them.
+constexpr std::int32_t kThermalClearMask = 0x3B;
+constexpr std::array<std::int32_t, 6> kThermalWords = {0x00, 0x20, 0x20, 0x28, 0x30, 0x38};
+const QStringList kThermalItems = {QStringLiteral("DISABLED"),     QStringLiteral("ENABLED"),
+                                   QStringLiteral("TJ = 130degC"), QStringLiteral("TJ = 120degC"),
+                                   QStringLiteral("TJ = 110degC"), QStringLiteral("TJ = 100degC")};
+// "UNLATCHED" clears bits 2..0; "LATCHED" sets bit 2 only.
+constexpr std::int32_t kUnlatchedClearMask = 0x07;
+
+QGroupBox* frame(const QString& caption, const QString& name, QWidget* parent) {
+  auto* box = new QGroupBox(caption, parent);
+  box->setObjectName(name);
+  return box;
+}
+
+QComboBox* list(const QString& name, const QStringList& items, QWidget* parent) {
+  auto* combo = new QComboBox(parent);
+  combo->setObjectName(name);
+  combo->addItems(items);
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  return combo;
+}
+
+QCheckBox* check(const QString& caption, const QString& name, QWidget* parent) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(name);
+  return box;
+}
+
+}  // namespace
+
+SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+  setObjectName(QStringLiteral("pageWRITESYS"));
+  auto* layout = new QVBoxLayout(this);
+
+  display_ = new BitDisplay(Display::SystemControl, QStringLiteral("txtSYSREG"), this);
+  layout->addWidget(display_);
+
+  auto* grid = new QGridLayout();
+  layout->addLayout(grid);
+
+  // CLAMP ENABLE: CH0..CH3 -> bits 18..21.
+  auto* clampFrame = frame(QStringLiteral("CLAMP ENABLE"), QStringLiteral("fraCLAMPEN"), this);
+  auto* clampLayout = new QVBoxLayout(clampFrame);
+  for (int i = 0; i < 4; ++i) {
+    const FieldDef& field = sysField("CLAMP_EN" + std::to_string(i));
+    auto* box = check(qtext(field.control), QStringLiteral("chkCLAMP_%1").arg(i), clampFrame);
+    clampLayout->addWidget(box);
+    clamp_[static_cast<std::size_t>(i)] = new Selector(
+        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+  }
+  clampLayout->addStretch(1);
+  grid->addWidget(clampFrame, 0, 0);
+
+  // COMPARATOR EN: CPOLH3..CPOLH0 -> bits 17..14, then ENABLE COMPARATOR -> bit 13.
+  auto* compFrame = frame(QStringLiteral("COMPARATOR EN"), QStringLiteral("fraCOMPEN"), this);
+  auto* compLayout = new QVBoxLayout(compFrame);
+  for (int i = 3; i >= 0; --i) {
+    const FieldDef& field = sysField("COMP_EN" + std::to_string(i));
+    auto* box = check(qtext(field.control), QStringLiteral("chkCPOLH_%1").arg(i), compFrame);
+    box->setEnabled(false);  // usable once the start-up has written the chip
+    compLayout->addWidget(box);
+    cpolh_[static_cast<std::size_t>(i)] = new Selector(
+        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+  }
+  {
+    const FieldDef& field = sysField("CP_BIAS");
+    auto* box = check(qtext(field.control), QStringLiteral("chkCPBIASEN"), compFrame);
+    compLayout->addWidget(box);
+    comparatorBias_ = new Selector(
+        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+  }
+  compLayout->addStretch(1);
+  grid->addWidget(compFrame, 0, 1);
+
+  // MISC: FORCE/SENSE 10k and the DUTGND list.
+  auto* miscFrame = frame(QStringLiteral("MISC"), QStringLiteral("fraMISC"), this);
+  auto* miscLayout = new QVBoxLayout(miscFrame);
+  {
+    const FieldDef& field = sysField("FORCE_SENSE_10K");
+    auto* box = check(qtext(field.control), QStringLiteral("chk10K"), miscFrame);
+    miscLayout->addWidget(box);
+    forceSense10k_ = new Selector(
+        box, false, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+  }
+  {
+    const QStringList items = listItems(sysField("DUTGND"));
+    auto* combo = list(QStringLiteral("cboDUTGND"), items, miscFrame);
+    miscLayout->addWidget(combo);
+    dutGnd_ = new Selector(
+        combo, items.value(1), [this](int index) { onDutGnd(index); }, &session_);
+  }
+  miscLayout->addStretch(1);
+  grid->addWidget(miscFrame, 0, 2);
+
+  // ALARM : GUARD AND CLAMP: one array, 0 = guard function, 1 = guard alarm, 2 = clamp alarm.
+  auto* alarmFrame =
+      frame(QStringLiteral("ALARM : GUARD AND CLAMP"), QStringLiteral("fraALARM"), this);
+  auto* alarmLayout = new QVBoxLayout(alarmFrame);
+  const std::array<const char*, 3> alarmKeys = {"GUARD_EN", "GUARD_ALARM", "CLAMP_ALARM"};
+  for (std::size_t i = 0; i < alarmKeys.size(); ++i) {
+    const FieldDef& field = sysField(alarmKeys[i]);
+    auto* box = check(qtext(field.control), QStringLiteral("chkALARM_%1").arg(i), alarmFrame);
+    alarmLayout->addWidget(box);
+    alarms_[i] = new Selector(
+        box, i == 2, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+  }
+  alarmLayout->addStretch(1);
+  grid->addWidget(alarmFrame, 0, 3);
+
+  // GAIN SETTING: MEASOUT gain and current-measure gain.
+  auto* gainFrame = frame(QStringLiteral("GAIN SETTING"), QStringLiteral("fraGAIN"), this);
+  auto* gainLayout = new QVBoxLayout(gainFrame);
+  {
+    const QStringList items = listItems(sysField("GAIN1"));
+    auto* combo = list(QStringLiteral("MEASOUTG"), items, gainFrame);
+    gainLayout->addWidget(combo);
+    measoutGain_ = new Selector(
+        combo, items.value(0), [this](int index) { onMeasoutGain(index); }, &session_);
+    session_.hub().registerSelector(WindowId::Register, combo->objectName(), measoutGain_);
+  }
+  {
+    const QStringList items = listItems(sysField("GAIN0"));
+    auto* combo = list(QStringLiteral("IMEASG"), items, gainFrame);
+    gainLayout->addWidget(combo);
+    currentGain_ = new Selector(
+        combo, items.value(0), [this](int index) { onCurrentGain(index); }, &session_);
+    session_.hub().registerSelector(WindowId::Register, combo->objectName(), currentGain_);
+  }
+  gainLayout->addStretch(1);
+  grid->addWidget(gainFrame, 1, 0, 1, 2);
+
+  auto* thermalFrame =
+      frame(QStringLiteral("DIE THERMAL SHUTDOWN"), QStringLiteral("fraTHERMAL"), this);
+  auto* thermalLayout = new QVBoxLayout(thermalFrame);
+  {
+    auto* combo = list(QStringLiteral("TEMPSET"), kThermalItems, thermalFrame);
+    thermalLayout->addWidget(combo);
+    thermal_ = new Selector(
+        combo, kThermalItems.value(2), [this](int index) { onThermal(index); }, &session_);
+    session_.hub().registerSelector(WindowId::Register, combo->objectName(), thermal_);
+  }
+  thermalLayout->addStretch(1);
+  grid->addWidget(thermalFrame, 1, 2);
+
+  auto* latchFrame = frame(QStringLiteral("OPEN DRAIN ALARMS"), QStringLiteral("fraLATCHED"), this);
+  auto* latchLayout = new QVBoxLayout(latchFrame);
+  {
+    const QStringList items = listItems(sysField("LATCH"));
+    auto* combo = list(QStringLiteral("cboLatched"), items, latchFrame);
+    latchLayout->addWidget(combo);
+    latch_ = new Selector(
+        combo, items.value(0), [this](int index) { onLatch(index); }, &session_);
+    session_.hub().registerSelector(WindowId::Register, combo->objectName(), latch_);
+  }
+  latchLayout->addStretch(1);
+  grid->addWidget(latchFrame, 1, 3);
+
+  auto* write = new QPushButton(QStringLiteral("WRITE SYSTEM CONTROL REGISTER"), this);
+  write->setObjectName(QStringLiteral("cmdWRITESYS"));
+  write->setMinimumHeight(36);
+  connect(write, &QPushButton::clicked, this, [this] { writeRegister(); });
+  auto* buttonRow = new QHBoxLayout();
+  buttonRow->addStretch(1);
+  buttonRow->addWidget(write);
+  buttonRow->addStretch(1);
+  layout->addLayout(buttonRow);
+  layout->addStretch(1);
+}
+
+void SystemPage::showSystemWord(std::int32_t code) {
+  display_->show(code);
+}
+
+void SystemPage::showWord() {
+  session_.showSerialWord(session_.words.sysWord);
+}
+
+void SystemPage::setBit(int bit, bool on) {
+  std::int32_t& word = session_.words.sysWord;
+  const std::int32_t mask = std::int32_t{1} << bit;
+  word = on ? (word | mask) : (word & ~mask & kClearHighBits);
+  showWord();
+}
+
+void SystemPage::onDutGnd(int index) {
+  const FieldDef& field = sysField("DUTGND");
+  if (index >= 0) {
+    session_.words.sysWord =
+        withField(session_.words.sysWord, field, listValue(field, index)) & kClearHighBits;
+  }
+  showWord();
+}
+
+void SystemPage::onMeasoutGain(int index) {
+  const FieldDef& field = sysField("GAIN1");
+  if (index >= 0) {
+    session_.words.sysWord =
+        withField(session_.words.sysWord, field, listValue(field, index)) & kClearHighBits;
+  }
+  showWord();
+  // Gain 1 can drive MEASOUT beyond the 5 V input of the board's ADC.
+  if (index == 1) {
+    showMeasoutWarning(session_);
+  }
+  if (index >= 0) {
+    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboMeasout"), index);
+  }
+}
+
+void SystemPage::onCurrentGain(int index) {
+  const FieldDef& field = sysField("GAIN0");
+  if (index >= 0) {
+    session_.words.sysWord =
+        withField(session_.words.sysWord, field, listValue(field, index)) & kClearHighBits;
+  }
+  showWord();
+  if (index >= 0) {
+    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboMeasI"), index);
+  }
+}
+
+void SystemPage::onThermal(int index) {
+  std::int32_t& word = session_.words.sysWord;
+  word &= ~kThermalClearMask & kClearHighBits;
+  if (index >= 0 && index < static_cast<int>(kThermalWords.size())) {
+    word |= kThermalWords[static_cast<std::size_t>(index)];
+  }
+  showWord();
+  if (index >= 0) {
+    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboTemp"), index);
+  }
+}
+
+void SystemPage::onLatch(int index) {
+  std::int32_t& word = session_.words.sysWord;
+  if (index == 0) {
+    word &= ~kUnlatchedClearMask & kClearHighBits;
+  } else if (index == 1) {
+    word |= static_cast<std::int32_t>(sysField("LATCH").mask());
+  }
+  showWord();
+  if (index >= 0) {
+    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboLatched"), index);
+  }
+}
+
+void SystemPage::runStartUpSelections() {
+  for (Selector* alarm : alarms_) {
+    alarm->runHandler();
+  }
+  forceSense10k_->runHandler();
+  dutGnd_->select(1);       // "DUTGND PER DEVICE"
+  measoutGain_->select(0);  // "MEASOUT GAIN =0.2"
+  currentGain_->select(0);  // "I MEAS GAIN = 10"
+  thermal_->select(2);      // "TJ = 130degC"
+  latch_->select(0);        // "UNLATCHED"
+}
+
+void SystemPage::enableComparatorBoxes() {
+  for (Selector* box : cpolh_) {
+    box->button()->setEnabled(true);
+  }
+}
+
+void SystemPage::writeRegister() {
+  // Every field is rebuilt from the controls before the word goes out.
+  for (Selector* alarm : alarms_) {
+    alarm->runHandler();
+  }
+  forceSense10k_->runHandler();
+  dutGnd_->runHandler();
+  comparatorBias_->runHandler();
+  for (int i = 3; i >= 0; --i) {
+    cpolh_[static_cast<std::size_t>(i)]->runHandler();
+  }
+  for (int i = 3; i >= 0; --i) {
+    clamp_[static_cast<std::size_t>(i)]->runHandler();
+  }
+  measoutGain_->runHandler();
+  currentGain_->runHandler();
+  thermal_->runHandler();
+  latch_->runHandler();
+  session_.SPIout(session_.words.sysWord);
+  showSystemWord(session_.words.sysWord);
+}
+
+}  // namespace kv4410::ui

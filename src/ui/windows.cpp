@@ -1,0 +1,16 @@
+#include "ui/windows.h"
+
+#include "ui/common/session.h"
+#include "ui/pmu_control/pmu_control_factory.h"
+#include "ui/register_window/register_window_factory.h"
+
+namespace kv4410::ui {
+
+void registerWindows(Session& session) {
+  session.hub().setFactory(WindowId::Register,
+                           [&session] { return createRegisterWindow(session); });
+  session.hub().setFactory(WindowId::PmuControl,
+                           [&session] { return createPmuControlWindow(session); });
+}
+
+}  // namespace kv4410::ui

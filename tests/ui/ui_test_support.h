@@ -1,0 +1,165 @@
+#pragma once
+// Helpers for the window tests: a session on the simulated board whose traffic is recorded in
+// memory, a message sink that records instead of blocking, and user-like actions (choose a list
+// item through its drop-down, click, type and press Enter).
+//
+// Typical use:
+//   UiFixture f;                                   // simulated board, empty trace
+//   f.session().hub().setFactory(WindowId::Register,
+//       [&] { return createRegisterWindow(f.session()); });
+//   QWidget* w = f.startWindow(WindowId::Register);   // creates it and runs its start-up
+//   f.clearTrace();
+//   QVERIFY(chooseItem(w, "cboMeasure", 0));
+//   QVERIFY(clickButton(w, "cmdWRITEPMU"));
+//   QCOMPARE(f.sentWords().back(), 0x0F219300);
+//
+// Every action helper returns false (and prints a warning saying why) when the control is
+// missing, hidden, disabled or the index is out of range, so tests write QVERIFY(helper(...)).
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QString>
+#include <QTabWidget>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/common/message_sink.h"
+#include "ui/common/session.h"
+#include "ui/common/window_hub.h"
+
+namespace kv4410::uitest {
+
+// One message box as the program would have shown it.
+struct RecordedMessage {
+  ui::MessageIcon icon = ui::MessageIcon::None;
+  QString title;
+  QString text;
+};
+
+// Records every message box and returns at once (a real box would block until OK).
+class RecordingMessageSink : public ui::MessageSink {
+ public:
+  void show(ui::MessageIcon icon, const QString& title, const QString& text) override;
+
+  std::vector<RecordedMessage> messages;
+  // Runs while a message is "open", after it was recorded: lets a test do what a modal box
+  // does to the window behind it (take the focus away, for example).
+  std::function<void(const RecordedMessage&)> duringShow;
+
+  void clear() { messages.clear(); }
+  int count() const { return static_cast<int>(messages.size()); }
+  // How many recorded messages have exactly this text.
+  int count(const QString& text) const;
+  // The last message; an empty record when there is none.
+  RecordedMessage last() const;
+};
+
+// One line of the board trace, split into its fields.
+struct TraceRequest {
+  int request = -1;  // vendor request number; -1 for search/connect/firmware lines
+  std::uint16_t value = 0;
+  std::uint16_t index = 0;
+  bool in = false;
+  int length = 0;
+  std::vector<std::uint8_t> data;  // IN requests only
+  int status = 0;
+  std::string line;  // the whole line as the trace wrote it
+};
+
+// Parses one trace line ("request 221 value=B300 index=0F21 out len=0 status=0"); search,
+// connect and firmware lines give request -1 with `line` set.
+TraceRequest parseTraceLine(const std::string& line);
+// The serial word of a request 221 OUT: value | index << 16.
+inline std::int32_t wordOf(const TraceRequest& r) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(r.value) |
+                                   (static_cast<std::uint32_t>(r.index) << 16));
+}
+
+// A session on the simulated board with an in-memory trace and a recording message sink.
+class UiFixture {
+ public:
+  // `simulateOptions` as after --simulate= (e.g. "noboard"); empty for the default board.
+  explicit UiFixture(const std::string& simulateOptions = {});
+  ~UiFixture();
+  UiFixture(const UiFixture&) = delete;
+  UiFixture& operator=(const UiFixture&) = delete;
+
+  ui::Session& session() { return *session_; }
+  RecordingMessageSink& messages() { return messages_; }
+
+  // Creates the window through the hub (its start-up runs) and returns its widget, or nullptr
+  // when the kind has no factory.
+  QWidget* startWindow(ui::WindowId id);
+
+  // Every trace line so far, and the same lines parsed.
+  const std::vector<std::string>& trace() const { return trace_; }
+  std::vector<TraceRequest> requests() const;
+  void clearTrace() { trace_.clear(); }
+  // A position in the trace; the *Since functions look only at what came after it.
+  std::size_t mark() const { return trace_.size(); }
+
+  // Serial words written with request 221 OUT, in order.
+  std::vector<std::int32_t> sentWords(std::size_t since = 0) const;
+  // Vendor request numbers in order (search/connect/firmware lines are left out).
+  std::vector<int> requestNumbers(std::size_t since = 0) const;
+  // Requests with this number, in order.
+  std::vector<TraceRequest> requestsOf(int request, std::size_t since = 0) const;
+  // A compact transcript of the traffic: "search", "connect", "firmware", "224", "W 003FE4A0"
+  // (a 221 OUT word), "R" (221 IN), "229=1" (other requests with their value when not 0).
+  std::vector<std::string> transcript(std::size_t since = 0) const;
+
+ private:
+  std::vector<std::string> trace_;
+  RecordingMessageSink messages_;
+  std::unique_ptr<ui::Session> session_;
+};
+
+// ---- finding widgets -----------------------------------------------------------------------
+
+// The descendant of `root` (or `root` itself) with this object name and type; nullptr if none.
+template <typename T>
+T* find(QObject* root, const QString& name) {
+  if (root == nullptr) {
+    return nullptr;
+  }
+  if (root->objectName() == name) {
+    if (auto* self = qobject_cast<T*>(root)) {
+      return self;
+    }
+  }
+  return root->findChild<T*>(name);
+}
+
+// ---- user-like actions ---------------------------------------------------------------------
+
+// Opens the list's drop-down and clicks item `index` in it, as a user does.
+bool chooseItem(QComboBox* list, int index);
+bool chooseItem(QObject* root, const QString& listName, int index);
+// The same, by the item's text.
+bool chooseItemText(QObject* root, const QString& listName, const QString& itemText);
+
+// A mouse click on the button, check box or option button (on its indicator for the latter).
+bool clickButton(QAbstractButton* button);
+bool clickButton(QObject* root, const QString& name);
+
+// Selects the field's text, types `text` over it (an empty text erases it) and presses Enter.
+bool typeAndEnter(QLineEdit* field, const QString& text);
+bool typeAndEnter(QObject* root, const QString& name, const QString& text);
+// Types `text` over the field's text without pressing Enter.
+bool typeText(QLineEdit* field, const QString& text);
+
+// Clicks the tab of page `index` in the page control's tab bar, as a user does.
+bool selectTab(QTabWidget* tabs, int index);
+bool selectTab(QObject* root, const QString& tabWidgetName, int index);
+
+// Sends key presses to a widget as the keyboard would (e.g. to check that a list ignores them).
+void pressKeys(QWidget* widget, const std::vector<Qt::Key>& keys);
+
+// Shows the window and waits until it is exposed (offscreen windows are exposed at once).
+bool showAndWait(QWidget* window);
+
+}  // namespace kv4410::uitest
