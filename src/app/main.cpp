@@ -32,9 +32,23 @@ class StderrSink : public kv4410::ui::MessageSink {
   }
 };
 
+// Screenshots need no screen: without a display they are rendered offscreen.
+void preferOffscreenForScreenshots(int argc, char* argv[]) {
+  bool screenshots = false;
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray arg(argv[i]);
+    screenshots = screenshots || arg == "--screenshots" || arg.startsWith("--screenshots=");
+  }
+  if (screenshots && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+      qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  preferOffscreenForScreenshots(argc, argv);
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("kv4410"));
   QCoreApplication::setApplicationVersion(QStringLiteral(KV4410_VERSION));

@@ -1,10 +1,12 @@
 #include "ui/common/bit_display.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kv4410::ui {
 
@@ -65,8 +67,9 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
     captionFont.setBold(caption.activeLow);
     label->setFont(captionFont);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    label->setWordWrap(true);
-    label->setMinimumWidth(kBoxWidth);
+    // A caption is one word: its column grows to show it whole rather than clip it.
+    label->setMinimumWidth(
+        std::max(kBoxWidth, QFontMetrics(captionFont).horizontalAdvance(label->text()) + 4));
     grid->addWidget(label, 1, columnOf(bit));
 
     auto* box = new QLineEdit(QStringLiteral("0"), this);
@@ -91,8 +94,7 @@ void BitDisplay::show(std::int32_t code) {
     return;  // a word outside the display's range leaves the boxes as they were
   }
   for (std::size_t bit = 0; bit < bits.size(); ++bit) {
-    const bool set = bits[bit] == '1' || bits[bit] == 1;
-    boxes_[bit]->setText(set ? QStringLiteral("1") : QStringLiteral("0"));
+    boxes_[bit]->setText(QString(QLatin1Char(bits[bit])));
   }
 }
 
