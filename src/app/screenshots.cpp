@@ -22,7 +22,7 @@ QString fileSafe(const QString& text) {
 
 class Shooter {
  public:
-  Shooter(QDir dir, QString& error) : dir_(std::move(dir)), error_(error) {}
+  Shooter(const QDir& dir, QString& error) : dir_(dir), error_(error) {}
 
   void shoot(QWidget* window, const QString& name) {
     QApplication::processEvents();

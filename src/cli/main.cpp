@@ -4,7 +4,9 @@
 
 #include "cli/commands.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
   CLI::App app{"kv4410ctl - command-line access to the KV4410 evaluation board"};
   app.require_subcommand(1);
   kv4410::cli::GlobalOptions globals;
@@ -37,4 +39,19 @@ int main(int argc, char** argv) {
     return code == 0 ? 0 : 2;
   }
   return exitStatus;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Nothing may escape as a crash: an unexpected failure is one line and the usage status.
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "kv4410ctl: " << e.what() << '\n';
+    return 2;
+  } catch (...) {
+    std::cerr << "kv4410ctl: unexpected failure\n";
+    return 2;
+  }
 }

@@ -33,6 +33,23 @@
 
 namespace kv4410::uitest {
 
+// The message texts the windows show, written out here so that a test checks the exact words.
+namespace texts {
+inline const QString kEntryError = QStringLiteral("Entry Error");
+inline const QString kNotANumber = QStringLiteral("Not a valid number. Please reenter it.");
+inline const QString kCodeTooLarge =
+    QStringLiteral("Number too large. Please reenter code between 0 and xFFFF.");
+inline const QString kSerialTooLarge =
+    QStringLiteral("Number too large. Please reenter code between 0 and x1FFFFFFF.");
+inline const QString kLevelTooLarge =
+    QStringLiteral("Number too large. Please reenter voltage between Z/S and F/S.");
+inline const QString kVrefTooLarge =
+    QStringLiteral("Number too large. Please reenter voltage between 0V and +5V.");
+inline const QString kRsenseTooLarge =
+    QStringLiteral("Number too large. Please reenter voltage between 10k ohms and 12.5.");
+inline const QString kNoChannel = QStringLiteral("Please select at least One PMU channel");
+}  // namespace texts
+
 // One message box as the program would have shown it.
 struct RecordedMessage {
   ui::MessageIcon icon = ui::MessageIcon::None;

@@ -8,15 +8,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/common/widgets.h"
+
 namespace kv4410::ui {
 
 namespace {
 
 constexpr int kBoxWidth = 26;
-
-QString qtext(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 

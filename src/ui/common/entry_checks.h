@@ -15,6 +15,8 @@ inline const QString kEntryErrorTitle = QStringLiteral("Entry Error");
 inline const QString kNotANumber = QStringLiteral("Not a valid number. Please reenter it.");
 inline const QString kCodeTooLarge =
     QStringLiteral("Number too large. Please reenter code between 0 and xFFFF.");
+// Shown (warning icon) when a write needs a PMU channel and none is ticked.
+inline const QString kChannelMessage = QStringLiteral("Please select at least One PMU channel");
 
 // Rejects the field: message box (exclamation icon), field emptied and focused.
 void rejectEntry(QLineEdit* field, MessageSink& messages, const QString& text);

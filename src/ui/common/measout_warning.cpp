@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 
 namespace kv4410::ui {
 
@@ -24,8 +25,7 @@ QDialog* buildBox(Session& session) {
   box->setWindowTitle(QStringLiteral("ABOUT"));
   box->setModal(false);
 
-  auto* picture = new QLabel(box);
-  picture->setObjectName(QStringLiteral("picIcon"));
+  auto* picture = makeLabel(box, QStringLiteral("picIcon"), QString());
   QIcon icon = QApplication::windowIcon();
   if (icon.isNull()) {
     icon = box->style()->standardIcon(QStyle::SP_MessageBoxWarning);
@@ -33,24 +33,21 @@ QDialog* buildBox(Session& session) {
   picture->setPixmap(icon.pixmap(48, 48));
   picture->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
-  auto* title = new QLabel(
-      QStringLiteral("YOU HAVE SELECTED TO CHANGE THE MEASOUT GAIN FROM 0.2 TO 1,"), box);
-  title->setObjectName(QStringLiteral("lblTitle"));
+  auto* title =
+      makeLabel(box, QStringLiteral("lblTitle"),
+                QStringLiteral("YOU HAVE SELECTED TO CHANGE THE MEASOUT GAIN FROM 0.2 TO 1,"));
   QFont bold = title->font();
   bold.setBold(true);
   title->setFont(bold);
-  auto* links = new QLabel(
-      QStringLiteral(" PLEASE NOW ENSURE THAT LINKS LK10,11,12,13 ARE REMOVED FROM THE BOARD."),
-      box);
-  links->setObjectName(QStringLiteral("lblVersion_0"));
-  auto* reason =
-      new QLabel(QStringLiteral("THIS IS TO PROTECT THE ADC WHICH IS A 5V DEVICE."), box);
-  reason->setObjectName(QStringLiteral("lblVersion_1"));
-  auto* web = new QLabel(
+  auto* links = makeLabel(
+      box, QStringLiteral("lblVersion_0"),
+      QStringLiteral(" PLEASE NOW ENSURE THAT LINKS LK10,11,12,13 ARE REMOVED FROM THE BOARD."));
+  auto* reason = makeLabel(box, QStringLiteral("lblVersion_1"),
+                           QStringLiteral("THIS IS TO PROTECT THE ADC WHICH IS A 5V DEVICE."));
+  auto* web = makeLabel(
+      box, QStringLiteral("lblDescription"),
       QStringLiteral(
-          "Software updates for this board are published on the board maker's web site."),
-      box);
-  web->setObjectName(QStringLiteral("lblDescription"));
+          "Software updates for this board are published on the board maker's web site."));
   web->setWordWrap(true);
 
   auto* ok = new QPushButton(QStringLiteral("OK"), box);

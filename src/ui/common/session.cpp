@@ -5,15 +5,13 @@
 #include <QEvent>
 
 #include "device/serial_word.h"
-#include "device/text_format.h"
+#include "ui/common/entry_checks.h"
 #include "ui/common/message_sink.h"
+#include "ui/common/widgets.h"
 
 namespace kv4410::ui {
 
 namespace {
-
-const QString kChannelMessage = QStringLiteral("Please select at least One PMU channel");
-const QString kChannelMessageTitle = QStringLiteral("Entry Error");
 
 // The board link's messages as message boxes.
 class MessageBoxReporter : public board::Reporter {
@@ -25,8 +23,7 @@ class MessageBoxReporter : public board::Reporter {
                    QStringLiteral("No Evaluation Board Found"));
   }
   void usbError(int /*code*/, std::string_view text) override {
-    messages_.show(MessageIcon::None, kProgramTitle,
-                   QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    messages_.show(MessageIcon::None, kProgramTitle, qtext(text));
   }
 
  private:
@@ -75,7 +72,7 @@ Session::~Session() {
 }
 
 void Session::SPIout(std::int32_t code) {
-  emit serialWordShown(QString::fromStdString(NumberToHex(code, 8)));
+  emit serialWordShown(hexText(code, 8));
   link_->SPIWrite(kWordBits, code);
 }
 
@@ -84,7 +81,7 @@ bool Session::sendPmuWord(std::int32_t word) {
   if ((static_cast<std::uint32_t>(word) & kChannelMask) == 0) {
     if (quietDepth_ == 0 && !channelMessageShown_) {
       channelMessageShown_ = true;
-      messages_.show(MessageIcon::Warning, kChannelMessageTitle, kChannelMessage);
+      messages_.show(MessageIcon::Warning, kEntryErrorTitle, kChannelMessage);
     }
     return false;
   }
@@ -93,7 +90,7 @@ bool Session::sendPmuWord(std::int32_t word) {
 }
 
 void Session::showSerialWord(std::int32_t word) {
-  emit serialWordShown(QString::fromStdString(NumberToHex(word, 8)));
+  emit serialWordShown(hexText(word, 8));
 }
 
 }  // namespace kv4410::ui

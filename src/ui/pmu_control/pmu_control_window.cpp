@@ -31,6 +31,7 @@
 #include "ui/common/message_sink.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 #include "ui/pmu_control/key_press_hook.h"
 #include "ui/pmu_control/pmu_level_calculations.h"
 
@@ -38,7 +39,6 @@ namespace kv4410::ui {
 
 namespace {
 
-const QString kChannelMessage = QStringLiteral("Please select at least One PMU channel");
 const QString kLevelOutOfRange =
     QStringLiteral("Number too large. Please reenter voltage between Z/S and F/S.");
 const QString kVrefOutOfRange =
@@ -64,68 +64,20 @@ const FieldDef& sysField(std::string_view key) {
   return systemControlRegister().field(key);
 }
 
-QString hex(std::int32_t value, int digits) {
-  return QString::fromStdString(NumberToHex(value, digits));
-}
-
 std::int32_t withField(std::int32_t word, const FieldDef& field, int value) {
   return static_cast<std::int32_t>(
       composeField(static_cast<std::uint32_t>(word), field, static_cast<std::uint32_t>(value)));
 }
 
-QComboBox* makeList(QWidget* parent, const QString& name, const QStringList& entries) {
-  auto* list = new QComboBox(parent);
-  list->setObjectName(name);
-  list->addItems(entries);
-  list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  return list;
-}
-
-QCheckBox* makeCheck(QWidget* parent, const QString& name, const QString& caption) {
-  auto* box = new QCheckBox(caption, parent);
-  box->setObjectName(name);
-  return box;
-}
-
-QLineEdit* makeEntry(QWidget* parent, const QString& name, const QString& text, int width) {
-  auto* field = new QLineEdit(text, parent);
-  field->setObjectName(name);
-  field->setFixedWidth(width);
-  return field;
-}
-
-// A read-only field that shows a result (codes, words, range ends).
-QLineEdit* makeDisplay(QWidget* parent, const QString& name, int width) {
-  auto* field = new QLineEdit(parent);
-  field->setObjectName(name);
-  field->setReadOnly(true);
+// This window's result fields: fixed width, right-aligned digits in the fixed font.
+QLineEdit* resultDisplay(QWidget* parent, const QString& name, int width) {
+  auto* field = makeDisplay(parent, name);
   field->setFocusPolicy(Qt::NoFocus);
   field->setFixedWidth(width);
   field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   field->setProperty("display", true);
   field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   return field;
-}
-
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption) {
-  auto* label = new QLabel(caption, parent);
-  if (!name.isEmpty()) {
-    label->setObjectName(name);
-  }
-  return label;
-}
-
-QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& caption) {
-  auto* group = new QGroupBox(caption, parent);
-  group->setObjectName(name);
-  return group;
-}
-
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption) {
-  auto* button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 const char* kStyle = R"(
@@ -268,7 +220,8 @@ QGroupBox* PmuControlWindow::buildForceGroup() {
                          {QStringLiteral("Compare Current"), QStringLiteral("Compare Voltage")});
   chkCLAMPEN_ = makeCheck(group, QStringLiteral("chkCLAMPEN"), QStringLiteral("Clamp Enable"));
 
-  txtForce_ = makeEntry(group, QStringLiteral("txtForce"), QStringLiteral("0"), 90);
+  txtForce_ = makeEntry(group, QStringLiteral("txtForce"), QStringLiteral("0"));
+  txtForce_->setFixedWidth(90);
   txtForce_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   txtForce_->setToolTip(QStringLiteral("Force level; press Enter to write it"));
   lbl1_ = makeLabel(group, QStringLiteral("lbl1"), QStringLiteral("V"));
@@ -276,13 +229,14 @@ QGroupBox* PmuControlWindow::buildForceGroup() {
   cmdWRITEPMU_ = makeButton(group, QStringLiteral("cmdWRITEPMU"), QStringLiteral("Update"));
 
   auto* codeLabel = makeLabel(group, QStringLiteral("lblDacCode"), QStringLiteral("DAC Code"));
-  txtdaccode_ = makeDisplay(group, QStringLiteral("txtdaccode"), 70);
-  txtOutputV_ = makeDisplay(group, QStringLiteral("txtOutputV"), 70);
+  txtdaccode_ = resultDisplay(group, QStringLiteral("txtdaccode"), 70);
+  txtOutputV_ = resultDisplay(group, QStringLiteral("txtOutputV"), 70);
   txtOutputV_->setToolTip(QStringLiteral("Output voltage of the FIN DAC code"));
 
   lblrsense_ =
       makeLabel(group, QStringLiteral("lblrsense"), QStringLiteral("Enter Rsense (default 100R)"));
-  txtRsense_ = makeEntry(group, QStringLiteral("txtRsense"), QStringLiteral("100"), 90);
+  txtRsense_ = makeEntry(group, QStringLiteral("txtRsense"), QStringLiteral("100"));
+  txtRsense_->setFixedWidth(90);
   txtRsense_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   lblrsense_->hide();
   txtRsense_->hide();
@@ -338,12 +292,13 @@ QGroupBox* PmuControlWindow::buildVrefGroup() {
     optRef_[i]->setObjectName(QStringLiteral("optRef_%1").arg(i));
     options->addButton(optRef_[i], i);
   }
-  txtVref_ = makeEntry(group, QStringLiteral("txtVref"), QStringLiteral("2"), 50);
+  txtVref_ = makeEntry(group, QStringLiteral("txtVref"), QStringLiteral("2"));
+  txtVref_->setFixedWidth(50);
   txtVref_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   auto* vrefUnit = makeLabel(group, QStringLiteral("lblVrefUnit"), QStringLiteral("V"));
 
-  txtOutputVh_ = makeDisplay(group, QStringLiteral("txtOutputVh"), 80);
-  txtOutputVl_ = makeDisplay(group, QStringLiteral("txtOutputVl"), 80);
+  txtOutputVh_ = resultDisplay(group, QStringLiteral("txtOutputVh"), 80);
+  txtOutputVl_ = resultDisplay(group, QStringLiteral("txtOutputVl"), 80);
   txtH_ = makeLabel(group, QStringLiteral("txtH"), QStringLiteral("V"));
   txtl_ = makeLabel(group, QStringLiteral("txtl"), QStringLiteral("V"));
   txtH_->setMinimumWidth(24);
@@ -426,8 +381,10 @@ QGroupBox* PmuControlWindow::buildGainGroup() {
 QGroupBox* PmuControlWindow::buildDirectDacGroup() {
   auto* group =
       makeGroup(this, QStringLiteral("fraDirect"), QStringLiteral("Write directly to FIN DAC"));
-  txtFINx1_ = makeEntry(group, QStringLiteral("txtFINx1"), QStringLiteral("8000"), 80);
-  OFFSETx1_ = makeEntry(group, QStringLiteral("OFFSETx1_0"), QStringLiteral("A492"), 80);
+  txtFINx1_ = makeEntry(group, QStringLiteral("txtFINx1"), QStringLiteral("8000"));
+  txtFINx1_->setFixedWidth(80);
+  OFFSETx1_ = makeEntry(group, QStringLiteral("OFFSETx1_0"), QStringLiteral("A492"));
+  OFFSETx1_->setFixedWidth(80);
   const QFont fixedFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   txtFINx1_->setFont(fixedFont);
   OFFSETx1_->setFont(fixedFont);
@@ -444,9 +401,9 @@ QGroupBox* PmuControlWindow::buildDirectDacGroup() {
 QWidget* PmuControlWindow::buildStatusPanel() {
   auto* panel = new QFrame(this);
   panel->setObjectName(QStringLiteral("fraStatus"));
-  Text1_ = makeDisplay(panel, QStringLiteral("Text1"), 100);
-  txtPMU_ = makeDisplay(panel, QStringLiteral("txtPMU"), 100);
-  txtother_ = makeDisplay(panel, QStringLiteral("txtother"), 100);
+  Text1_ = resultDisplay(panel, QStringLiteral("Text1"), 100);
+  txtPMU_ = resultDisplay(panel, QStringLiteral("txtPMU"), 100);
+  txtother_ = resultDisplay(panel, QStringLiteral("txtother"), 100);
   cmdRESET_ = makeButton(panel, QStringLiteral("cmdRESET"), QStringLiteral("RESET KV4410"));
   cmdEXIT_ = makeButton(panel, QStringLiteral("cmdEXIT"), QStringLiteral("EXIT"));
 
@@ -566,13 +523,13 @@ void PmuControlWindow::startUp() {
   levels_->ShowVoltageRange();
   selForce_->select(0);
   selMeasure_->select(0);
-  Text1_->setText(hex(session_.words.sysWord, 8));
+  Text1_->setText(hexText(session_.words.sysWord, 8));
   selIrange_->select(3);
   onForceLevelEntered();
 }
 
 void PmuControlWindow::showLastPmuWrite(std::int32_t word) {
-  txtPMU_->setText(hex(word, 8));
+  txtPMU_->setText(hexText(word, 8));
 }
 
 // ---- PMU field selectors --------------------------------------------------------------------
@@ -587,7 +544,7 @@ void PmuControlWindow::setPmuField(const FieldDef& field, int value) {
 }
 
 void PmuControlWindow::showAndSendPmuWord() {
-  txtPMU_->setText(hex(session_.words.pmuWord, 8));
+  txtPMU_->setText(hexText(session_.words.pmuWord, 8));
   session_.sendPmuWord(session_.words.pmuWord);
 }
 
@@ -661,7 +618,7 @@ void PmuControlWindow::onCompare(int entry) {
   setPmuField(pmuField("COMPARE"), entry);
   session_.hub().mirror(WindowId::Register, QStringLiteral("cboCompare"), entry);
   session_.sendPmuWord(session_.words.pmuWord);
-  txtPMU_->setText(hex(session_.words.pmuWord, 8));
+  txtPMU_->setText(hexText(session_.words.pmuWord, 8));
 }
 
 void PmuControlWindow::onSysforce(int entry) {
@@ -691,7 +648,7 @@ void PmuControlWindow::setSysField(const FieldDef& field, int value) {
 }
 
 void PmuControlWindow::showAndSendSysWord() {
-  Text1_->setText(hex(session_.words.sysWord, 8));
+  Text1_->setText(hexText(session_.words.sysWord, 8));
   session_.SPIout(session_.words.sysWord);
 }
 

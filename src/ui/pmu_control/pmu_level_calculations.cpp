@@ -9,6 +9,7 @@
 #include "device/readback.h"
 #include "device/text_format.h"
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 
 namespace kv4410::ui {
 
@@ -22,10 +23,6 @@ constexpr int kForceCurrentEntry = 1;
 
 QString fixed(float value) {
   return QString::fromStdString(formatFixed(static_cast<double>(value), 2, 3));
-}
-
-QString hex(std::int32_t value, int digits) {
-  return QString::fromStdString(NumberToHex(value, digits));
 }
 
 }  // namespace
@@ -102,7 +99,7 @@ bool PmuLevelCalculations::ForceVoltageLevel(float volts) {
   if (!code || *code < 0 || *code > 0xFFFF) {
     return false;
   }
-  f_.dacCode->setText(hex(*code, 4));
+  f_.dacCode->setText(hexText(*code, 4));
   // The output shown is what the FIN DAC field's code produces, not the code just computed.
   if (const std::optional<std::int32_t> fin = parseHexSigned(f_.fin->text().toStdString())) {
     f_.outputV->setText(fixed(effectiveCodeVoltage(*fin, vref, *offset)));
@@ -132,7 +129,7 @@ bool PmuLevelCalculations::ForceCurrentLevel(float level) {
   if (!code || *code < 0 || *code > 0xFFFF) {
     return false;
   }
-  f_.dacCode->setText(hex(*code, 4));
+  f_.dacCode->setText(hexText(*code, 4));
   DACLOAD(*code, kModeX1, kFinDacAddress);
   return true;
 }
@@ -147,14 +144,14 @@ void PmuLevelCalculations::DACLOAD(std::int32_t lx, std::int32_t mode, std::int3
   const std::int32_t word = composePmuWindowDacWord(lx, mode, dacadd, session_.words.chanBits,
                                                     force, f_.range->currentIndex());
   session_.words.dacWord = word;
-  f_.lastOther->setText(hex(word, 8));
+  f_.lastOther->setText(hexText(word, 8));
   session_.SPIout(word);
 }
 
 void PmuLevelCalculations::writeOffsetDac(std::int32_t code, bool forceVoltage) {
   const std::int32_t word = composeOffsetDacWord(session_.words.chanBits, code);
   session_.words.dacWord = word;
-  f_.lastOther->setText(hex(word, 8));
+  f_.lastOther->setText(hexText(word, 8));
   session_.SPIout(word);
   if (forceVoltage) {
     ShowVoltageRange();

@@ -9,6 +9,7 @@
 
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 
 namespace kv4410::ui {
 
@@ -16,15 +17,14 @@ CompensationPage::CompensationPage(Session& session, QWidget* parent)
     : QWidget(parent), session_(session) {
   setObjectName(QStringLiteral("pageCOMPENSATION"));
   auto* layout = new QVBoxLayout(this);
-  auto* text = new QLabel(
+  auto* text = makeLabel(
+      this, QStringLiteral("lblCOMPENSATION"),
       QStringLiteral(
           "Compensation and Feedforward capacitors are used to optomize settling and stability "
           "performance into a wide range of capacitive loads. CH1 and CH3 have external switches "
           "connected to the CCOMP and CFF pins allowing for selection of different compensation "
           "and feedforward capacitances depending on the DUT load capacitance. Use the Radio "
-          "buttons below to select different values."),
-      this);
-  text->setObjectName(QStringLiteral("lblCOMPENSATION"));
+          "buttons below to select different values."));
   text->setWordWrap(true);
   text->setMaximumWidth(720);
   layout->addWidget(text);
@@ -36,8 +36,7 @@ CompensationPage::CompensationPage(Session& session, QWidget* parent)
   auto addGroup = [this, row](const QString& caption, const QString& frameName,
                               const QString& buttonName, const QStringList& captions,
                               void (board::BoardLink::*command)(std::uint16_t)) {
-    auto* frame = new QGroupBox(caption, this);
-    frame->setObjectName(frameName);
+    auto* frame = makeGroup(this, frameName, caption);
     auto* frameLayout = new QVBoxLayout(frame);
     auto* group = new QButtonGroup(frame);
     for (int i = 1; i <= captions.size(); ++i) {

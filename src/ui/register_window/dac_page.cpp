@@ -12,6 +12,7 @@
 #include "ui/common/bit_display.h"
 #include "ui/common/entry_checks.h"
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 #include "ui/register_window/register_fields.h"
 
 namespace kv4410::ui {
@@ -44,13 +45,6 @@ QString columnCaption(DacRegister reg) {
   return QStringLiteral("x1 reg");
 }
 
-QLabel* text(const QString& caption, QWidget* parent, const QString& name) {
-  auto* label = new QLabel(caption, parent);
-  label->setObjectName(name);
-  label->setWordWrap(true);
-  return label;
-}
-
 }  // namespace
 
 DacPage::DacPage(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
@@ -64,21 +58,25 @@ DacPage::DacPage(Session& session, QWidget* parent) : QWidget(parent), session_(
 
   // Left: the offset DAC and the instructions.
   auto* left = new QVBoxLayout();
-  auto* offsetFrame = new QGroupBox(QStringLiteral("OFFSET DAC CODE"), this);
-  offsetFrame->setObjectName(QStringLiteral("fraOFFSET"));
+  auto* offsetFrame =
+      makeGroup(this, QStringLiteral("fraOFFSET"), QStringLiteral("OFFSET DAC CODE"));
   auto* offsetLayout = new QVBoxLayout(offsetFrame);
   offsetLayout->addWidget(codeField(DacGroup::Offset, DacRegister::X1, 0, offsetFrame));
-  offsetLayout->addWidget(
-      text(QStringLiteral("Press ENTER to load value"), offsetFrame, QStringLiteral("lblENTER")));
+  auto* enter = makeLabel(offsetFrame, QStringLiteral("lblENTER"),
+                          QStringLiteral("Press ENTER to load value"));
+  enter->setWordWrap(true);
+  offsetLayout->addWidget(enter);
   left->addWidget(offsetFrame);
-  auto* instructions = text(QStringLiteral("Select the Appropriate PMU Channel, Load the new DAC "
-                                           "code in HEX, and press Enter/Return to Update the "
-                                           "DAC. "),
-                            this, QStringLiteral("lblINSTRUCTIONS"));
+  auto* instructions = makeLabel(this, QStringLiteral("lblINSTRUCTIONS"),
+                                 QStringLiteral("Select the Appropriate PMU Channel, Load the new "
+                                                "DAC code in HEX, and press Enter/Return to "
+                                                "Update the DAC. "));
+  instructions->setWordWrap(true);
   left->addWidget(instructions);
-  auto* note = text(QStringLiteral("NOTE: m and c registers will not be updated on the relevant "
-                                   "DAC output until the X1 register is reloaded. "),
-                    this, QStringLiteral("lblNOTE"));
+  auto* note = makeLabel(this, QStringLiteral("lblNOTE"),
+                         QStringLiteral("NOTE: m and c registers will not be updated on the "
+                                        "relevant DAC output until the X1 register is reloaded. "));
+  note->setWordWrap(true);
   QFont bold = note->font();
   bold.setBold(true);
   note->setFont(bold);
@@ -114,14 +112,15 @@ DacPage::DacPage(Session& session, QWidget* parent) : QWidget(parent), session_(
 
 QWidget* DacPage::groupFrame(DacGroup group) {
   const QString name = qtext(groupName(group));
-  auto* frame = new QGroupBox(name + QStringLiteral(" DAC"), this);
-  frame->setObjectName(QStringLiteral("fra") + name + QStringLiteral("DAC"));
+  auto* frame = makeGroup(this, QStringLiteral("fra") + name + QStringLiteral("DAC"),
+                          name + QStringLiteral(" DAC"));
   auto* grid = new QGridLayout(frame);
   grid->setHorizontalSpacing(6);
   for (std::size_t c = 0; c < kColumns.size(); ++c) {
-    auto* heading = new QLabel(columnCaption(kColumns[c]), frame);
+    auto* heading =
+        makeLabel(frame, QStringLiteral("lbl%1%2HEAD").arg(name, registerSuffix(kColumns[c])),
+                  columnCaption(kColumns[c]));
     heading->setAlignment(Qt::AlignCenter);
-    heading->setObjectName(QStringLiteral("lbl%1%2HEAD").arg(name, registerSuffix(kColumns[c])));
     grid->addWidget(heading, 0, static_cast<int>(c) + 1);
   }
   int row = 1;
@@ -129,8 +128,8 @@ QWidget* DacPage::groupFrame(DacGroup group) {
     if (!groupHasLevel(group, level)) {
       continue;
     }
-    auto* caption = new QLabel(qtext(levelCaption(group, level)), frame);
-    caption->setObjectName(QStringLiteral("lbl%1LEVEL_%2").arg(name).arg(level));
+    auto* caption = makeLabel(frame, QStringLiteral("lbl%1LEVEL_%2").arg(name).arg(level),
+                              qtext(levelCaption(group, level)));
     grid->addWidget(caption, row, 0);
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
       grid->addWidget(codeField(group, kColumns[c], level, frame), row, static_cast<int>(c) + 1);
@@ -141,13 +140,12 @@ QWidget* DacPage::groupFrame(DacGroup group) {
 }
 
 QLineEdit* DacPage::codeField(DacGroup group, DacRegister reg, int level, QWidget* parent) {
-  auto* field = new QLineEdit(qtext(defaultCodeText(group, reg)), parent);
   const QString name = group == DacGroup::Offset
                            ? QStringLiteral("OFFSETx1_%1").arg(level)
                            : QStringLiteral("txt%1%2_%3")
                                  .arg(qtext(groupName(group)), registerSuffix(reg))
                                  .arg(level);
-  field->setObjectName(name);
+  auto* field = makeEntry(parent, name, qtext(defaultCodeText(group, reg)));
   field->setFixedWidth(72);
   field->setAlignment(Qt::AlignCenter);
   const std::int32_t mode = modeOf(reg);

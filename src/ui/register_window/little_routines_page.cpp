@@ -18,6 +18,7 @@
 #include "ui/common/entry_checks.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 #include "ui/register_window/register_window_context.h"
 
 namespace kv4410::ui {
@@ -49,35 +50,22 @@ constexpr std::int32_t kKeepOutsideRange = 0x0F387FFF;
 // An x1 write of FIN level 5 (the voltage range): mode 11, address 8 + 5.
 constexpr std::int32_t kFinVoltageX1 = 0xCD0000;
 
-QString hex8(std::int32_t word) {
-  return QString::fromStdString(NumberToHex(word, 8));
-}
-
-QLabel* caption(const QString& name, const QString& text) {
-  auto* label = new QLabel(text);
-  label->setObjectName(name);
-  return label;
-}
-
 QLineEdit* codeField(const QString& name, const QString& text) {
-  auto* field = new QLineEdit(text);
-  field->setObjectName(name);
+  auto* field = makeEntry(nullptr, name, text);
   field->setMaximumWidth(110);
   return field;
 }
 
 QLineEdit* displayField(const QString& name) {
-  auto* field = new QLineEdit;
-  field->setObjectName(name);
-  field->setReadOnly(true);
+  auto* field = makeDisplay(nullptr, name);
   field->setMaximumWidth(110);
   return field;
 }
 
 QComboBox* list(const QString& name, const QStringList& items) {
-  auto* box = new QComboBox;
-  box->setObjectName(name);
-  box->addItems(items);
+  auto* box = makeList(nullptr, name, items);
+  // These lists keep Qt's default sizing (measured once, when first shown).
+  box->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
   box->setMinimumWidth(150);
   // The initial text stands for a selection the routines use, so it is drawn like one.
   QPalette palette = box->palette();
@@ -87,7 +75,7 @@ QComboBox* list(const QString& name, const QStringList& items) {
 }
 
 QLabel* note(const QString& name, const QString& text) {
-  auto* label = caption(name, text);
+  auto* label = makeLabel(nullptr, name, text);
   label->setWordWrap(true);
   label->setMaximumWidth(620);
   return label;
@@ -120,8 +108,7 @@ QWidget* LittleRoutinesPage::buildSettlingPage() {
   auto* row = new QHBoxLayout;
   outer->addLayout(row);
 
-  auto* finFrame = new QGroupBox(QStringLiteral("FIN DAC X1"));
-  finFrame->setObjectName(QStringLiteral("fraFINDACX1"));
+  auto* finFrame = makeGroup(nullptr, QStringLiteral("fraFINDACX1"), QStringLiteral("FIN DAC X1"));
   auto* finGrid = new QGridLayout(finFrame);
   txtFINSET1_ = codeField(QStringLiteral("txtFINSET1"), QStringLiteral("0000"));
   txtFINSET2_ = codeField(QStringLiteral("txtFINSET2"), QStringLiteral("8000"));
@@ -134,25 +121,30 @@ QWidget* LittleRoutinesPage::buildSettlingPage() {
   new Selector(
       cboFINREG_, QStringLiteral("Voltage Range"), [this](int) { composeSettlingWords(); },
       session);
-  finGrid->addWidget(caption(QStringLiteral("lblFINSET1"), QStringLiteral("first code")), 0, 0);
+  finGrid->addWidget(makeLabel(nullptr, QStringLiteral("lblFINSET1"), QStringLiteral("first code")),
+                     0, 0);
   finGrid->addWidget(txtFINSET1_, 1, 0);
-  finGrid->addWidget(caption(QStringLiteral("lblFINSET2"), QStringLiteral("second code")), 0, 1);
+  finGrid->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblFINSET2"), QStringLiteral("second code")), 0, 1);
   finGrid->addWidget(txtFINSET2_, 1, 1);
-  finGrid->addWidget(caption(QStringLiteral("lblFINREG"), QStringLiteral("Register Set")), 0, 2);
+  finGrid->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblFINREG"), QStringLiteral("Register Set")), 0, 2);
   finGrid->addWidget(cboFINREG_, 1, 2);
   row->addWidget(finFrame);
 
-  auto* write = new QPushButton(QStringLiteral("WRITE DAC CODES"));
-  write->setObjectName(QStringLiteral("cmdWRITESET"));
+  auto* write =
+      makeButton(nullptr, QStringLiteral("cmdWRITESET"), QStringLiteral("WRITE DAC CODES"));
   connect(write, &QPushButton::clicked, this, &LittleRoutinesPage::writeSettlingCodes);
   row->addWidget(write, 0, Qt::AlignBottom);
 
   auto* shown = new QGridLayout;
   text2_ = displayField(QStringLiteral("Text2"));
   text3_ = displayField(QStringLiteral("Text3"));
-  shown->addWidget(caption(QStringLiteral("lblText2"), QStringLiteral("first code")), 0, 0);
+  shown->addWidget(makeLabel(nullptr, QStringLiteral("lblText2"), QStringLiteral("first code")), 0,
+                   0);
   shown->addWidget(text2_, 1, 0);
-  shown->addWidget(caption(QStringLiteral("lblText3"), QStringLiteral("second code")), 0, 1);
+  shown->addWidget(makeLabel(nullptr, QStringLiteral("lblText3"), QStringLiteral("second code")), 0,
+                   1);
   shown->addWidget(text3_, 1, 1);
   row->addLayout(shown);
   row->setAlignment(shown, Qt::AlignBottom);
@@ -178,8 +170,8 @@ QWidget* LittleRoutinesPage::buildRangeChangePage() {
   auto* row = new QHBoxLayout;
   outer->addLayout(row);
 
-  auto* rangeFrame = new QGroupBox(QStringLiteral("Current Range Change"));
-  rangeFrame->setObjectName(QStringLiteral("fraCURRENTRANGECHANGE"));
+  auto* rangeFrame = makeGroup(nullptr, QStringLiteral("fraCURRENTRANGECHANGE"),
+                               QStringLiteral("Current Range Change"));
   auto* grid = new QGridLayout(rangeFrame);
   txtdin_ = codeField(QStringLiteral("txtdin"), QStringLiteral("0000"));
   const QStringList ranges = {QStringLiteral("±5uA"), QStringLiteral("±20uA"),
@@ -191,17 +183,18 @@ QWidget* LittleRoutinesPage::buildRangeChangePage() {
   Session* session = &context_.session();
   new Selector(cboCurrent1_, QStringLiteral("±5uA"), nullptr, session);
   new Selector(cboCurrent2_, QStringLiteral("±5uA"), nullptr, session);
-  grid->addWidget(caption(QStringLiteral("lblDIN"), QStringLiteral("FORCE VOLTAGE DAC CODE")), 0,
-                  0);
+  grid->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblDIN"), QStringLiteral("FORCE VOLTAGE DAC CODE")), 0, 0);
   grid->addWidget(txtdin_, 1, 0);
-  grid->addWidget(caption(QStringLiteral("lblCurrent1"), QStringLiteral("1st Range")), 0, 1);
+  grid->addWidget(makeLabel(nullptr, QStringLiteral("lblCurrent1"), QStringLiteral("1st Range")), 0,
+                  1);
   grid->addWidget(cboCurrent1_, 1, 1);
-  grid->addWidget(caption(QStringLiteral("lblCurrent2"), QStringLiteral("2nd Range")), 0, 2);
+  grid->addWidget(makeLabel(nullptr, QStringLiteral("lblCurrent2"), QStringLiteral("2nd Range")), 0,
+                  2);
   grid->addWidget(cboCurrent2_, 1, 2);
   row->addWidget(rangeFrame);
 
-  auto* update = new QPushButton(QStringLiteral("UPDATE"));
-  update->setObjectName(QStringLiteral("cmdRangeChange"));
+  auto* update = makeButton(nullptr, QStringLiteral("cmdRangeChange"), QStringLiteral("UPDATE"));
   connect(update, &QPushButton::clicked, this, &LittleRoutinesPage::changeRange);
   row->addWidget(update, 0, Qt::AlignBottom);
   row->addStretch();
@@ -212,11 +205,14 @@ QWidget* LittleRoutinesPage::buildRangeChangePage() {
   txtrange1_ = displayField(QStringLiteral("txtrange1"));
   txtfincode_ = displayField(QStringLiteral("txtfincode"));
   txtrange2_ = displayField(QStringLiteral("txtrange2"));
-  shownGrid->addWidget(caption(QStringLiteral("lblrange1"), QStringLiteral("1st PMU WRITE")), 0, 0);
+  shownGrid->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblrange1"), QStringLiteral("1st PMU WRITE")), 0, 0);
   shownGrid->addWidget(txtrange1_, 1, 0);
-  shownGrid->addWidget(caption(QStringLiteral("lblfincode"), QStringLiteral("FIN DAC CODE")), 0, 1);
+  shownGrid->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblfincode"), QStringLiteral("FIN DAC CODE")), 0, 1);
   shownGrid->addWidget(txtfincode_, 1, 1);
-  shownGrid->addWidget(caption(QStringLiteral("lblrange2"), QStringLiteral("2nd PMU WRITE")), 0, 2);
+  shownGrid->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblrange2"), QStringLiteral("2nd PMU WRITE")), 0, 2);
   shownGrid->addWidget(txtrange2_, 1, 2);
   shown->addLayout(shownGrid);
   shown->addStretch();
@@ -252,8 +248,8 @@ void LittleRoutinesPage::writeSettlingCodes() {
   composeSettlingWords();
   settling1_ = (settling1_ & 0x0FFF0000) | *first;
   settling2_ = (settling2_ & 0x0FFF0000) | *second;
-  text2_->setText(hex8(settling1_));
-  text3_->setText(hex8(settling2_));
+  text2_->setText(hexText(settling1_, 8));
+  text3_->setText(hexText(settling2_, 8));
 
   // Both are x1 writes of the same FIN register: the force level steps from one code to the
   // other with nothing in between.
@@ -285,11 +281,11 @@ void LittleRoutinesPage::changeRange() {
   }
   finWord_ = session.words.chanBits | kFinVoltageX1 | *code;
   session.SPIout(finWord_);
-  txtfincode_->setText(hex8(finWord_));
-  txtrange1_->setText(hex8(pmuWord));
+  txtfincode_->setText(hexText(finWord_, 8));
+  txtrange1_->setText(hexText(pmuWord, 8));
 
   pmuWord = secondRange;
-  txtrange2_->setText(hex8(pmuWord));
+  txtrange2_->setText(hexText(pmuWord, 8));
   session.sendPmuWord(pmuWord);
 
   // The chip stays in the second range; the stored word is the one the PMU page composed.

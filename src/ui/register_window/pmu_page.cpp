@@ -14,6 +14,7 @@
 #include "ui/common/bit_display.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 #include "ui/register_window/register_fields.h"
 
 namespace kv4410::ui {
@@ -32,21 +33,6 @@ constexpr std::int32_t kWriteKeepMask = 0x3FFFFFF;
 constexpr std::int32_t kClearBit = 0x40;
 constexpr std::int32_t kClearOffMask = 0x0FFFFFBF;
 
-QComboBox* list(const QString& name, const QStringList& items, QWidget* parent) {
-  auto* combo = new QComboBox(parent);
-  combo->setObjectName(name);
-  combo->addItems(items);
-  combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  combo->setMinimumWidth(200);
-  return combo;
-}
-
-QCheckBox* check(const QString& caption, const QString& name, QWidget* parent) {
-  auto* box = new QCheckBox(caption, parent);
-  box->setObjectName(name);
-  return box;
-}
-
 }  // namespace
 
 PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
@@ -59,19 +45,21 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
   layout->addLayout(row);
 
   // FORCE AND MEASURE
-  auto* forceFrame = new QGroupBox(QStringLiteral("FORCE AND MEASURE"), this);
-  forceFrame->setObjectName(QStringLiteral("fraFORCEMEASURE"));
+  auto* forceFrame =
+      makeGroup(this, QStringLiteral("fraFORCEMEASURE"), QStringLiteral("FORCE AND MEASURE"));
   auto* forceLayout = new QVBoxLayout(forceFrame);
   {
     const QStringList items = listItems(pmuField("FORCE"));
-    auto* combo = list(QStringLiteral("cboForce"), items, forceFrame);
+    auto* combo = makeList(forceFrame, QStringLiteral("cboForce"), items);
+    combo->setMinimumWidth(200);
     forceLayout->addWidget(combo);
     force_ = new Selector(
         combo, items.value(0), [this](int index) { onForce(index); }, &session_);
   }
   {
     const QStringList items = listItems(pmuField("RANGE"));
-    auto* combo = list(QStringLiteral("cboCurrent"), items, forceFrame);
+    auto* combo = makeList(forceFrame, QStringLiteral("cboCurrent"), items);
+    combo->setMinimumWidth(200);
     forceLayout->addWidget(combo);
     range_ = new Selector(
         combo, items.value(3), [this](int index) { onRange(index); }, &session_);
@@ -79,7 +67,8 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
   }
   {
     const QStringList items = listItems(pmuField("MEASURE"));
-    auto* combo = list(QStringLiteral("cboMeasure"), items, forceFrame);
+    auto* combo = makeList(forceFrame, QStringLiteral("cboMeasure"), items);
+    combo->setMinimumWidth(200);
     forceLayout->addWidget(combo);
     measure_ = new Selector(
         combo, items.value(1), [this](int index) { onMeasure(index); }, &session_);
@@ -87,7 +76,8 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
   }
   {
     const QStringList items = listItems(pmuField("COMPARE"));
-    auto* combo = list(QStringLiteral("cboCompare"), items, forceFrame);
+    auto* combo = makeList(forceFrame, QStringLiteral("cboCompare"), items);
+    combo->setMinimumWidth(200);
     forceLayout->addWidget(combo);
     compare_ = new Selector(
         combo, items.value(0), [this](int index) { onCompare(index); }, &session_);
@@ -95,7 +85,7 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
   }
   {
     const FieldDef& field = pmuField("FIN");
-    auto* box = check(qtext(field.control), QStringLiteral("chkFIN"), forceFrame);
+    auto* box = makeCheck(forceFrame, QStringLiteral("chkFIN"), qtext(field.control));
     forceLayout->addWidget(box);
     finConnected_ = new Selector(
         box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
@@ -104,12 +94,12 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
   row->addWidget(forceFrame);
 
   // EXTRA FUNCTIONS
-  auto* extraFrame = new QGroupBox(QStringLiteral("EXTRA FUNCTIONS"), this);
-  extraFrame->setObjectName(QStringLiteral("fraEXTRA"));
+  auto* extraFrame = makeGroup(this, QStringLiteral("fraEXTRA"), QStringLiteral("EXTRA FUNCTIONS"));
   auto* extraLayout = new QVBoxLayout(extraFrame);
   {
     const QStringList items = listItems(pmuField("SYS_FORCE_SENSE"));
-    auto* combo = list(QStringLiteral("cboSysforce"), items, extraFrame);
+    auto* combo = makeList(extraFrame, QStringLiteral("cboSysforce"), items);
+    combo->setMinimumWidth(200);
     extraLayout->addWidget(combo);
     systemForceSense_ = new Selector(
         combo, QStringLiteral("SYSTEM FORCE/SENSE Disconnected"),
@@ -117,20 +107,20 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
   }
   {
     const FieldDef& field = pmuField("COMP");
-    auto* box = check(qtext(field.control), QStringLiteral("chkCPOEN"), extraFrame);
+    auto* box = makeCheck(extraFrame, QStringLiteral("chkCPOEN"), qtext(field.control));
     extraLayout->addWidget(box);
     comparatorOutput_ = new Selector(
         box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
   }
   {
     const FieldDef& field = pmuField("CLAMP");
-    auto* box = check(qtext(field.control), QStringLiteral("chkCLAMPEN"), extraFrame);
+    auto* box = makeCheck(extraFrame, QStringLiteral("chkCLAMPEN"), qtext(field.control));
     extraLayout->addWidget(box);
     clampEnable_ = new Selector(
         box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
   }
-  auto* clear = new QPushButton(QStringLiteral("CLEAR LATCHED BITS"), extraFrame);
-  clear->setObjectName(QStringLiteral("cmdCLEARLATCHED"));
+  auto* clear = makeButton(extraFrame, QStringLiteral("cmdCLEARLATCHED"),
+                           QStringLiteral("CLEAR LATCHED BITS"));
   connect(clear, &QPushButton::clicked, this, [this] { clearLatchedBits(); });
   extraLayout->addWidget(clear);
   extraLayout->addStretch(1);
@@ -138,19 +128,19 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
 
   // CHANNEL ENABLE and the write button
   auto* rightColumn = new QVBoxLayout();
-  auto* enableFrame = new QGroupBox(QStringLiteral("CHANNEL ENABLE"), this);
-  enableFrame->setObjectName(QStringLiteral("fraCHANNELENABLE"));
+  auto* enableFrame =
+      makeGroup(this, QStringLiteral("fraCHANNELENABLE"), QStringLiteral("CHANNEL ENABLE"));
   auto* enableLayout = new QVBoxLayout(enableFrame);
   {
     const FieldDef& field = pmuField("ENABLE");
-    auto* box = check(qtext(field.control), QStringLiteral("chkENABLE"), enableFrame);
+    auto* box = makeCheck(enableFrame, QStringLiteral("chkENABLE"), qtext(field.control));
     enableLayout->addWidget(box);
     channelEnable_ = new Selector(
         box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
   }
   rightColumn->addWidget(enableFrame);
-  auto* write = new QPushButton(QStringLiteral("WRITE PMU REGISTER"), this);
-  write->setObjectName(QStringLiteral("cmdWRITEPMU"));
+  auto* write =
+      makeButton(this, QStringLiteral("cmdWRITEPMU"), QStringLiteral("WRITE PMU REGISTER"));
   write->setMinimumHeight(36);
   connect(write, &QPushButton::clicked, this, [this] { writeRegister(); });
   rightColumn->addWidget(write);

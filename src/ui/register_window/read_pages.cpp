@@ -24,35 +24,21 @@
 #include "ui/common/bit_display.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 #include "ui/register_window/register_window_context.h"
 
 namespace kv4410::ui {
 
 namespace {
 
-QString qtext(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString hex(std::int32_t value, int length) {
-  return QString::fromStdString(NumberToHex(value, length));
-}
-
 // The 24-bit answers are shown through the signed routines; they never reach bit 31.
 std::int32_t asWord(std::uint32_t answer) {
   return static_cast<std::int32_t>(answer & 0xFFFFFF);
 }
 
-QGroupBox* frame(const QString& name, const QString& caption) {
-  auto* box = new QGroupBox(caption);
-  box->setObjectName(name);
-  return box;
-}
-
 // A decode label: a sunken field whose text the read actions replace.
 QLabel* decodeLabel(const QString& name, const QString& text) {
-  auto* label = new QLabel(text);
-  label->setObjectName(name);
+  auto* label = makeLabel(nullptr, name, text);
   label->setFrameShape(QFrame::StyledPanel);
   label->setFrameShadow(QFrame::Sunken);
   label->setAutoFillBackground(true);
@@ -68,18 +54,6 @@ void showInitialTextAsChosen(QComboBox* list) {
   QPalette palette = list->palette();
   palette.setColor(QPalette::PlaceholderText, palette.color(QPalette::ButtonText));
   list->setPalette(palette);
-}
-
-QLabel* caption(const QString& name, const QString& text) {
-  auto* label = new QLabel(text);
-  label->setObjectName(name);
-  return label;
-}
-
-QPushButton* button(const QString& name, const QString& text) {
-  auto* b = new QPushButton(text);
-  b->setObjectName(name);
-  return b;
 }
 
 // A button used as a lamp: green "OK" or red "TOO HOT". It takes no focus and does nothing when
@@ -108,7 +82,7 @@ void showLamp(QPushButton* b, const LampState& state) {
 const QString kActiveLowText = QStringLiteral("BITS in BOLD are ACTIVE LOW");
 
 QLabel* activeLowNote(const QString& name) {
-  auto* label = caption(name, kActiveLowText);
+  auto* label = makeLabel(nullptr, name, kActiveLowText);
   QFont f = label->font();
   f.setBold(true);
   label->setFont(f);
@@ -205,7 +179,8 @@ void ReadPages::Pages::buildSystemPage(QObject* owner) {
   outer->addLayout(row);
 
   // Clamp enables, bits 21..18: channel 3 on top as in the bit row.
-  auto* clampFrame = frame(QStringLiteral("fraCLAMPENABLE"), QStringLiteral("CLAMP ENABLE"));
+  auto* clampFrame =
+      makeGroup(nullptr, QStringLiteral("fraCLAMPENABLE"), QStringLiteral("CLAMP ENABLE"));
   auto* clampBox = new QVBoxLayout(clampFrame);
   for (int ch = 3; ch >= 0; --ch) {
     clampLabels[static_cast<std::size_t>(ch)] =
@@ -217,7 +192,8 @@ void ReadPages::Pages::buildSystemPage(QObject* owner) {
   row->addWidget(clampFrame);
 
   // Comparator enables, bits 17..13.
-  auto* compFrame = frame(QStringLiteral("fraCOMPARATOREN"), QStringLiteral("COMPARATOR EN"));
+  auto* compFrame =
+      makeGroup(nullptr, QStringLiteral("fraCOMPARATOREN"), QStringLiteral("COMPARATOR EN"));
   auto* compBox = new QVBoxLayout(compFrame);
   cpBias = decodeLabel(QStringLiteral("lblCPBIASEN"), QStringLiteral("COMP EN"));
   compBox->addWidget(cpBias);
@@ -246,7 +222,8 @@ void ReadPages::Pages::buildSystemPage(QObject* owner) {
   auto* right = new QVBoxLayout;
   row->addLayout(right);
 
-  auto* gainFrame = frame(QStringLiteral("fraGAINSETTING"), QStringLiteral("GAIN SETTING"));
+  auto* gainFrame =
+      makeGroup(nullptr, QStringLiteral("fraGAINSETTING"), QStringLiteral("GAIN SETTING"));
   auto* gainBox = new QVBoxLayout(gainFrame);
   gain[1] = decodeLabel(QStringLiteral("lblGAIN_1"), QStringLiteral("GAIN1 = 0"));
   gain[0] = decodeLabel(QStringLiteral("lblGAIN_0"), QStringLiteral("GAIN0 = 0"));
@@ -257,7 +234,7 @@ void ReadPages::Pages::buildSystemPage(QObject* owner) {
   right->addWidget(gainFrame);
 
   auto* alarmFrame =
-      frame(QStringLiteral("fraOPENDRAINALARMS"), QStringLiteral("OPEN DRAIN ALARMS"));
+      makeGroup(nullptr, QStringLiteral("fraOPENDRAINALARMS"), QStringLiteral("OPEN DRAIN ALARMS"));
   auto* alarmBox = new QVBoxLayout(alarmFrame);
   sysData[0] = decodeLabel(QStringLiteral("READSYSDATA_0"), QStringLiteral("UNLATCHED"));
   sysData[0]->setMinimumWidth(100);
@@ -265,16 +242,16 @@ void ReadPages::Pages::buildSystemPage(QObject* owner) {
   right->addWidget(alarmFrame);
   right->addStretch();
 
-  auto* thermalFrame =
-      frame(QStringLiteral("fraDIETHERMALSHUTDOWN"), QStringLiteral("DIE THERMAL SHUTDOWN"));
+  auto* thermalFrame = makeGroup(nullptr, QStringLiteral("fraDIETHERMALSHUTDOWN"),
+                                 QStringLiteral("DIE THERMAL SHUTDOWN"));
   auto* thermalBox = new QVBoxLayout(thermalFrame);
   thermalBox->addWidget(
-      caption(QStringLiteral("lblTHERMALSHUTDOWN"), QStringLiteral("THERMAL SHUTDOWN")));
+      makeLabel(nullptr, QStringLiteral("lblTHERMALSHUTDOWN"), QStringLiteral("THERMAL SHUTDOWN")));
   sysData[2] = decodeLabel(QStringLiteral("READSYSDATA_2"), QStringLiteral("ENABLED"));
   sysData[2]->setMinimumWidth(100);
   thermalBox->addWidget(sysData[2]);
-  shutdownCaption = caption(QStringLiteral("lblTEMPERATUREOFSHUTDOWN"),
-                            QStringLiteral("TEMPERATURE OF SHUTDOWN"));
+  shutdownCaption = makeLabel(nullptr, QStringLiteral("lblTEMPERATUREOFSHUTDOWN"),
+                              QStringLiteral("TEMPERATURE OF SHUTDOWN"));
   thermalBox->addWidget(shutdownCaption);
   sysData[1] = decodeLabel(QStringLiteral("READSYSDATA_1"), QStringLiteral("130degC"));
   sysData[1]->setMinimumWidth(100);
@@ -283,7 +260,8 @@ void ReadPages::Pages::buildSystemPage(QObject* owner) {
   row->addWidget(thermalFrame);
   row->addStretch();
 
-  auto* read = button(QStringLiteral("READSYS"), QStringLiteral("READ SYSTEM CONTROL REGISTER"));
+  auto* read = makeButton(nullptr, QStringLiteral("READSYS"),
+                          QStringLiteral("READ SYSTEM CONTROL REGISTER"));
   QObject::connect(read, &QPushButton::clicked, owner, [this] { readSystem(); });
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(read);
@@ -294,7 +272,7 @@ void ReadPages::Pages::buildSystemPage(QObject* owner) {
 
 void ReadPages::Pages::readSystem() {
   const std::uint32_t answer = request(kReadSystemRequest);
-  context.showReadField(hex(asWord(answer), 6));
+  context.showReadField(hexText(asWord(answer), 6));
 
   const SystemReadback r = decodeSystemReadback(answer);
   for (std::size_t ch = 0; ch < 4; ++ch) {
@@ -335,14 +313,17 @@ void ReadPages::Pages::buildPmuPage(QObject* owner) {
   outer->addWidget(rpmu);
 
   // The temperature alarm lamps of bits 6 (LATCHED) and 5 (UNLATCHed), right under their bits.
-  auto* lampFrame = frame(QStringLiteral("fraTEMPALARMPMU"), QStringLiteral("TEMP ALARM"));
+  auto* lampFrame =
+      makeGroup(nullptr, QStringLiteral("fraTEMPALARMPMU"), QStringLiteral("TEMP ALARM"));
   auto* lampBox = new QGridLayout(lampFrame);
   temp[3] = lamp(QStringLiteral("cmdTEMP_3"));
   temp[2] = lamp(QStringLiteral("cmdTEMP_2"));
-  lampBox->addWidget(caption(QStringLiteral("lblTEMPLATCHED"), QStringLiteral("LATCHED")), 0, 0,
-                     Qt::AlignHCenter);
-  lampBox->addWidget(caption(QStringLiteral("lblTEMPUNLATCHED"), QStringLiteral("UNLATCHed")), 0, 1,
-                     Qt::AlignHCenter);
+  lampBox->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblTEMPLATCHED"), QStringLiteral("LATCHED")), 0, 0,
+      Qt::AlignHCenter);
+  lampBox->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblTEMPUNLATCHED"), QStringLiteral("UNLATCHed")), 0, 1,
+      Qt::AlignHCenter);
   lampBox->addWidget(temp[3], 1, 0);
   lampBox->addWidget(temp[2], 1, 1);
   showLamp(temp[3], lampFor(true));
@@ -351,7 +332,8 @@ void ReadPages::Pages::buildPmuPage(QObject* owner) {
   auto* row = new QHBoxLayout;
   outer->addLayout(row);
 
-  auto* chFrame = frame(QStringLiteral("fraOptPMUCH"), QStringLiteral("PMU CH SELECT"));
+  auto* chFrame =
+      makeGroup(nullptr, QStringLiteral("fraOptPMUCH"), QStringLiteral("PMU CH SELECT"));
   auto* chBox = new QVBoxLayout(chFrame);
   for (int ch = 3; ch >= 0; --ch) {
     auto* opt = new QRadioButton(QStringLiteral("PMU %1").arg(ch));
@@ -370,7 +352,7 @@ void ReadPages::Pages::buildPmuPage(QObject* owner) {
   }
   auto* left = new QVBoxLayout;
   left->addWidget(chFrame);
-  auto* read = button(QStringLiteral("READPMU"), QStringLiteral("READ PMU REGISTER"));
+  auto* read = makeButton(nullptr, QStringLiteral("READPMU"), QStringLiteral("READ PMU REGISTER"));
   QObject::connect(read, &QPushButton::clicked, owner, [this] { readPmu(); });
   left->addWidget(read);
   left->addStretch();
@@ -407,7 +389,7 @@ void ReadPages::Pages::selectPmuChannel(int channel) {
 void ReadPages::Pages::readPmu() {
   const std::int32_t word = words().pmuRequestWord;
   const std::uint32_t answer = request(word);
-  context.showReadField(hex(asWord(answer), 6));
+  context.showReadField(hexText(asWord(answer), 6));
   session().showSerialWord(word);
 
   const PmuReadback r = decodePmuReadback(answer);
@@ -430,7 +412,8 @@ void ReadPages::Pages::buildDacPage(QObject* owner) {
   auto* row = new QHBoxLayout;
   outer->addLayout(row);
 
-  auto* chFrame = frame(QStringLiteral("fraOptDACREAD"), QStringLiteral("PMU CH SELECT"));
+  auto* chFrame =
+      makeGroup(nullptr, QStringLiteral("fraOptDACREAD"), QStringLiteral("PMU CH SELECT"));
   auto* chBox = new QVBoxLayout(chFrame);
   for (int ch = 3; ch >= 0; --ch) {
     auto* opt = new QRadioButton(QStringLiteral("PMU %1").arg(ch));
@@ -486,37 +469,39 @@ void ReadPages::Pages::buildDacPage(QObject* owner) {
     showInitialTextAsChosen(list);
   }
 
-  lists->addWidget(caption(QStringLiteral("lblDAC"), QStringLiteral("DAC")), 0, 0);
+  lists->addWidget(makeLabel(nullptr, QStringLiteral("lblDAC"), QStringLiteral("DAC")), 0, 0);
   lists->addWidget(cboDAC, 1, 0);
-  lists->addWidget(caption(QStringLiteral("lblREGISTERSET"), QStringLiteral("Register Set")), 0, 1);
+  lists->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblREGISTERSET"), QStringLiteral("Register Set")), 0, 1);
   // The two level lists share one place: CLL and CLH have only the two upper levels.
   lists->addWidget(cboCurrentregset, 1, 1);
   lists->addWidget(cboCLLregset, 1, 1);
-  lists->addWidget(caption(QStringLiteral("lblREGSET"),
-                           QStringLiteral("Gain, Offset or DAC input Register Set")),
+  lists->addWidget(makeLabel(nullptr, QStringLiteral("lblREGSET"),
+                             QStringLiteral("Gain, Offset or DAC input Register Set")),
                    0, 2);
   lists->addWidget(cboRegset, 1, 2);
-  auto* read = button(QStringLiteral("cmdREADDAC"), QStringLiteral("READ DAC REGISTER"));
+  auto* read =
+      makeButton(nullptr, QStringLiteral("cmdREADDAC"), QStringLiteral("READ DAC REGISTER"));
   QObject::connect(read, &QPushButton::clicked, owner, [this] { readDac(); });
   lists->addWidget(read, 3, 0, 1, 2, Qt::AlignLeft);
   lists->setRowMinimumHeight(2, 12);
   lists->setRowStretch(4, 1);
   row->addLayout(lists);
 
-  auto* readback = frame(QStringLiteral("fraREADBACKDATA"), QStringLiteral("READBACK DATA"));
+  auto* readback =
+      makeGroup(nullptr, QStringLiteral("fraREADBACKDATA"), QStringLiteral("READBACK DATA"));
   auto* readbackBox = new QGridLayout(readback);
-  txtOFFSET = new QLineEdit;
-  txtOFFSET->setObjectName(QStringLiteral("txtOFFSET"));
-  txtDaccode = new QLineEdit;
-  txtDaccode->setObjectName(QStringLiteral("txtDaccode"));
+  txtOFFSET = makeDisplay(nullptr, QStringLiteral("txtOFFSET"));
+  txtDaccode = makeDisplay(nullptr, QStringLiteral("txtDaccode"));
   for (QLineEdit* field : {txtOFFSET, txtDaccode}) {
-    field->setReadOnly(true);
     field->setMinimumWidth(100);
   }
   readbackBox->addWidget(
-      caption(QStringLiteral("lblOFFSETDACCODE"), QStringLiteral("OFFSET DAC CODE")), 0, 0);
+      makeLabel(nullptr, QStringLiteral("lblOFFSETDACCODE"), QStringLiteral("OFFSET DAC CODE")), 0,
+      0);
   readbackBox->addWidget(txtOFFSET, 1, 0);
-  readbackBox->addWidget(caption(QStringLiteral("lblDACCODE"), QStringLiteral("DAC CODE")), 2, 0);
+  readbackBox->addWidget(
+      makeLabel(nullptr, QStringLiteral("lblDACCODE"), QStringLiteral("DAC CODE")), 2, 0);
   readbackBox->addWidget(txtDaccode, 3, 0);
   row->addWidget(readback, 0, Qt::AlignTop);
   row->addStretch();
@@ -591,14 +576,14 @@ void ReadPages::Pages::selectCllLevel(int index) {
 
 void ReadPages::Pages::readDac() {
   const std::uint32_t offsetAnswer = request(kReadOffsetDacRequest);
-  txtOFFSET->setText(hex(offsetDacFromReadback(offsetAnswer), 8));
+  txtOFFSET->setText(hexText(offsetDacFromReadback(offsetAnswer), 8));
 
   const std::int32_t word = words().dacRequestWord;
   const std::uint32_t answer = request(word);
   session().showSerialWord(word);
-  context.showReadField(hex(asWord(answer), 6));
+  context.showReadField(hexText(asWord(answer), 6));
   lastDacReadback = asWord(answer);
-  txtDaccode->setText(hex(dacCodeFromReadback(answer), 8));
+  txtDaccode->setText(hexText(dacCodeFromReadback(answer), 8));
   rdac->show(asWord(answer));
 }
 
@@ -612,8 +597,8 @@ void ReadPages::Pages::buildStatusPage(QObject* owner) {
 
   comp = new BitDisplay(Display::ComparatorStatus, QStringLiteral("txtCOMP"));
   outer->addWidget(comp);
-  auto* readComp =
-      button(QStringLiteral("READCOMP"), QStringLiteral("READ COMPARATOR STATUS REGISTER"));
+  auto* readComp = makeButton(nullptr, QStringLiteral("READCOMP"),
+                              QStringLiteral("READ COMPARATOR STATUS REGISTER"));
   QObject::connect(readComp, &QPushButton::clicked, owner, [this] { readComparator(); });
   auto* compRow = new QHBoxLayout;
   compRow->addWidget(readComp);
@@ -627,10 +612,11 @@ void ReadPages::Pages::buildStatusPage(QObject* owner) {
   auto* almRow = new QHBoxLayout;
   outer->addLayout(almRow);
   auto* buttons = new QVBoxLayout;
-  auto* readAlarmButton =
-      button(QStringLiteral("READALARM"), QStringLiteral("READ ALARM STATUS REGISTER"));
+  auto* readAlarmButton = makeButton(nullptr, QStringLiteral("READALARM"),
+                                     QStringLiteral("READ ALARM STATUS REGISTER"));
   QObject::connect(readAlarmButton, &QPushButton::clicked, owner, [this] { readAlarm(); });
-  auto* clear = button(QStringLiteral("Command4"), QStringLiteral("CLEAR LATCHED BITS"));
+  auto* clear =
+      makeButton(nullptr, QStringLiteral("Command4"), QStringLiteral("CLEAR LATCHED BITS"));
   QObject::connect(clear, &QPushButton::clicked, owner, [this] { clearLatchedBits(); });
   buttons->addWidget(readAlarmButton);
   buttons->addWidget(clear);
@@ -638,14 +624,15 @@ void ReadPages::Pages::buildStatusPage(QObject* owner) {
   almRow->addLayout(buttons);
 
   // The temperature alarm lamps of bits 21 (LTMPALM) and 20 (TMPALM).
-  auto* lampFrame = frame(QStringLiteral("fraTEMPALARMSTATUS"), QStringLiteral("TEMP ALARM"));
+  auto* lampFrame =
+      makeGroup(nullptr, QStringLiteral("fraTEMPALARMSTATUS"), QStringLiteral("TEMP ALARM"));
   auto* lampBox = new QGridLayout(lampFrame);
   temp[0] = lamp(QStringLiteral("cmdTEMP_0"));
   temp[1] = lamp(QStringLiteral("cmdTEMP_1"));
-  lampBox->addWidget(caption(QStringLiteral("lblLTMPALM"), QStringLiteral("LTMPALM")), 0, 0,
-                     Qt::AlignHCenter);
-  lampBox->addWidget(caption(QStringLiteral("lblTMPALM"), QStringLiteral("TMPALM")), 0, 1,
-                     Qt::AlignHCenter);
+  lampBox->addWidget(makeLabel(nullptr, QStringLiteral("lblLTMPALM"), QStringLiteral("LTMPALM")), 0,
+                     0, Qt::AlignHCenter);
+  lampBox->addWidget(makeLabel(nullptr, QStringLiteral("lblTMPALM"), QStringLiteral("TMPALM")), 0,
+                     1, Qt::AlignHCenter);
   lampBox->addWidget(temp[0], 1, 0);
   lampBox->addWidget(temp[1], 1, 1);
   showLamp(temp[0], lampFor(true));
@@ -659,13 +646,13 @@ void ReadPages::Pages::buildStatusPage(QObject* owner) {
 
 void ReadPages::Pages::readComparator() {
   const std::uint32_t answer = request(kReadComparatorRequest);
-  context.showReadField(hex(asWord(answer), 6));
+  context.showReadField(hexText(asWord(answer), 6));
   comp->show(asWord(answer));
 }
 
 void ReadPages::Pages::readAlarm() {
   const std::uint32_t answer = request(kReadAlarmRequest);
-  context.showReadField(hex(asWord(answer), 6));
+  context.showReadField(hexText(asWord(answer), 6));
   const AlarmReadback r = decodeAlarmReadback(answer);
   showLamp(temp[0], r.latchedTemp);
   showLamp(temp[1], r.temp);

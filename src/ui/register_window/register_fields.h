@@ -6,12 +6,9 @@
 #include <string_view>
 
 #include "device/register_map.h"
+#include "ui/common/widgets.h"
 
 namespace kv4410::ui {
-
-inline QString qtext(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The items of the list that sets `field`, in list order.
 inline QStringList listItems(const FieldDef& field) {

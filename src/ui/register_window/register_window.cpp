@@ -23,6 +23,7 @@
 #include "ui/common/message_sink.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 #include "ui/register_window/compensation_page.h"
 #include "ui/register_window/dac_page.h"
 #include "ui/register_window/little_routines_page.h"
@@ -49,10 +50,6 @@ constexpr std::int32_t kAllChannels = 0x0F000000;
 constexpr std::int32_t kThermalEnableBit = 0x20;
 constexpr std::int32_t kReadPmuRequestBits = 0x18000000;
 constexpr std::int32_t kReadDacRequestBits = 0x18C80000;
-
-QString hex(std::int32_t value, int length) {
-  return QString::fromStdString(NumberToHex(value, length));
-}
 
 }  // namespace
 
@@ -113,29 +110,25 @@ QWidget* RegisterWindow::buildCommonControls() {
     w->setSizePolicy(policy);
   };
 
-  auto* reset = new QPushButton(QStringLiteral("RESET KV4410"), strip);
-  reset->setObjectName(QStringLiteral("cmdRESET"));
+  auto* reset = makeButton(strip, QStringLiteral("cmdRESET"), QStringLiteral("RESET KV4410"));
   reset->setMinimumHeight(48);
   connect(reset, &QPushButton::clicked, this, &RegisterWindow::onReset);
   row->addWidget(reset);
 
   // /LOAD SIGNAL
-  loadFrame_ = new QGroupBox(QStringLiteral("/LOAD SIGNAL"), strip);
-  loadFrame_->setObjectName(QStringLiteral("fraLOAD"));
+  loadFrame_ = makeGroup(strip, QStringLiteral("fraLOAD"), QStringLiteral("/LOAD SIGNAL"));
   keepSpace(loadFrame_);
   auto* loadLayout = new QGridLayout(loadFrame_);
-  auto* pulse = new QPushButton(QStringLiteral("PULSE /LOAD TO UPDATE ALL CHS SYNC"), loadFrame_);
-  pulse->setObjectName(QStringLiteral("cmdPULSELOAD"));
+  auto* pulse = makeButton(loadFrame_, QStringLiteral("cmdPULSELOAD"),
+                           QStringLiteral("PULSE /LOAD TO UPDATE ALL CHS SYNC"));
   connect(pulse, &QPushButton::clicked, this, &RegisterWindow::onPulseLoad);
-  loadBox_ = new QCheckBox(QStringLiteral("/LOAD is low"), loadFrame_);
-  loadBox_->setObjectName(QStringLiteral("chkLOAD"));
+  loadBox_ = makeCheck(loadFrame_, QStringLiteral("chkLOAD"), QStringLiteral("/LOAD is low"));
   loadSelector_ = new Selector(
       loadBox_, false, [this](int on) { onLoadLine(on != 0); }, &session_);
-  auto* loadText = new QLabel(
+  auto* loadText = makeLabel(
+      loadFrame_, QStringLiteral("lblLOAD"),
       QStringLiteral("All channels update automatically when /LOAD is LOW. ALL UPDATES may be "
-                     "gated by setting /LOAD high and later bringing low."),
-      loadFrame_);
-  loadText->setObjectName(QStringLiteral("lblLOAD"));
+                     "gated by setting /LOAD high and later bringing low."));
   loadText->setWordWrap(true);
   loadText->setMinimumWidth(230);
   loadLayout->addWidget(pulse, 0, 0);
@@ -144,8 +137,7 @@ QWidget* RegisterWindow::buildCommonControls() {
   row->addWidget(loadFrame_, 1);
 
   // WRITE and READ
-  auto* writeFrame = new QGroupBox(QStringLiteral("WRITE"), strip);
-  writeFrame->setObjectName(QStringLiteral("fraWRITE"));
+  auto* writeFrame = makeGroup(strip, QStringLiteral("fraWRITE"), QStringLiteral("WRITE"));
   auto* writeLayout = new QVBoxLayout(writeFrame);
   serialField_ = new QLineEdit(writeFrame);
   serialField_->setObjectName(QStringLiteral("txtWRITESPI"));
@@ -158,11 +150,9 @@ QWidget* RegisterWindow::buildCommonControls() {
   writeLayout->addWidget(serialField_);
   row->addWidget(writeFrame);
 
-  auto* readFrame = new QGroupBox(QStringLiteral("READ"), strip);
-  readFrame->setObjectName(QStringLiteral("fraREAD"));
+  auto* readFrame = makeGroup(strip, QStringLiteral("fraREAD"), QStringLiteral("READ"));
   auto* readLayout = new QVBoxLayout(readFrame);
-  readField_ = new QLabel(readFrame);
-  readField_->setObjectName(QStringLiteral("lblREADSPI"));
+  readField_ = makeLabel(readFrame, QStringLiteral("lblREADSPI"), QString());
   readField_->setFixedWidth(110);
   readField_->setFixedHeight(serialField_->sizeHint().height());
   readField_->setAlignment(Qt::AlignCenter);
@@ -174,8 +164,7 @@ QWidget* RegisterWindow::buildCommonControls() {
   readLayout->addWidget(readField_);
   row->addWidget(readFrame);
 
-  readAdc_ = new QPushButton(QStringLiteral("READ ADC"), strip);
-  readAdc_->setObjectName(QStringLiteral("cmdREADADC"));
+  readAdc_ = makeButton(strip, QStringLiteral("cmdREADADC"), QStringLiteral("READ ADC"));
   readAdc_->setMinimumHeight(48);
   keepSpace(readAdc_);
   readAdc_->setVisible(false);  // made visible once the start-up has written the chip
@@ -183,13 +172,13 @@ QWidget* RegisterWindow::buildCommonControls() {
   row->addWidget(readAdc_);
 
   // PMU CH SELECT
-  channelFrame_ = new QGroupBox(QStringLiteral("PMU CH SELECT"), strip);
-  channelFrame_->setObjectName(QStringLiteral("fraPMUCHSELECT"));
+  channelFrame_ =
+      makeGroup(strip, QStringLiteral("fraPMUCHSELECT"), QStringLiteral("PMU CH SELECT"));
   keepSpace(channelFrame_);
   auto* channelLayout = new QGridLayout(channelFrame_);
   for (int i = 0; i < 4; ++i) {
-    auto* box = new QCheckBox(QStringLiteral("PMU %1").arg(i), channelFrame_);
-    box->setObjectName(QStringLiteral("chkPMU_%1").arg(i));
+    auto* box = makeCheck(channelFrame_, QStringLiteral("chkPMU_%1").arg(i),
+                          QStringLiteral("PMU %1").arg(i));
     keepSpace(box);
     channelLayout->addWidget(box, i / 2, i % 2);
     channels_[static_cast<std::size_t>(i)] = new Selector(
@@ -197,8 +186,7 @@ QWidget* RegisterWindow::buildCommonControls() {
   }
   row->addWidget(channelFrame_);
 
-  auto* exit = new QPushButton(QStringLiteral("EXIT"), strip);
-  exit->setObjectName(QStringLiteral("cmdEXIT"));
+  auto* exit = makeButton(strip, QStringLiteral("cmdEXIT"), QStringLiteral("EXIT"));
   exit->setMinimumHeight(48);
   connect(exit, &QPushButton::clicked, this, [] { QCoreApplication::quit(); });
   row->addWidget(exit);
@@ -463,7 +451,7 @@ void RegisterWindow::onLoadLine(bool high) {
 
 void RegisterWindow::onReadAdc() {
   const std::uint16_t reading = session_.link().readAdcNow();
-  showReadField(hex(reading, 6));
+  showReadField(hexText(reading, 6));
 }
 
 }  // namespace kv4410::ui

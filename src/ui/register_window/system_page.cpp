@@ -13,6 +13,7 @@
 #include "ui/common/measout_warning.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/widgets.h"
 #include "ui/register_window/register_fields.h"
 
 namespace kv4410::ui {
@@ -36,26 +37,6 @@ const QStringList kThermalItems = {QStringLiteral("DISABLED"),     QStringLitera
 // "UNLATCHED" clears bits 2..0; "LATCHED" sets bit 2 only.
 constexpr std::int32_t kUnlatchedClearMask = 0x07;
 
-QGroupBox* frame(const QString& caption, const QString& name, QWidget* parent) {
-  auto* box = new QGroupBox(caption, parent);
-  box->setObjectName(name);
-  return box;
-}
-
-QComboBox* list(const QString& name, const QStringList& items, QWidget* parent) {
-  auto* combo = new QComboBox(parent);
-  combo->setObjectName(name);
-  combo->addItems(items);
-  combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  return combo;
-}
-
-QCheckBox* check(const QString& caption, const QString& name, QWidget* parent) {
-  auto* box = new QCheckBox(caption, parent);
-  box->setObjectName(name);
-  return box;
-}
-
 }  // namespace
 
 SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
@@ -69,11 +50,11 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   layout->addLayout(grid);
 
   // CLAMP ENABLE: CH0..CH3 -> bits 18..21.
-  auto* clampFrame = frame(QStringLiteral("CLAMP ENABLE"), QStringLiteral("fraCLAMPEN"), this);
+  auto* clampFrame = makeGroup(this, QStringLiteral("fraCLAMPEN"), QStringLiteral("CLAMP ENABLE"));
   auto* clampLayout = new QVBoxLayout(clampFrame);
   for (int i = 0; i < 4; ++i) {
     const FieldDef& field = sysField("CLAMP_EN" + std::to_string(i));
-    auto* box = check(qtext(field.control), QStringLiteral("chkCLAMP_%1").arg(i), clampFrame);
+    auto* box = makeCheck(clampFrame, QStringLiteral("chkCLAMP_%1").arg(i), qtext(field.control));
     clampLayout->addWidget(box);
     clamp_[static_cast<std::size_t>(i)] = new Selector(
         box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
@@ -82,11 +63,11 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   grid->addWidget(clampFrame, 0, 0);
 
   // COMPARATOR EN: CPOLH3..CPOLH0 -> bits 17..14, then ENABLE COMPARATOR -> bit 13.
-  auto* compFrame = frame(QStringLiteral("COMPARATOR EN"), QStringLiteral("fraCOMPEN"), this);
+  auto* compFrame = makeGroup(this, QStringLiteral("fraCOMPEN"), QStringLiteral("COMPARATOR EN"));
   auto* compLayout = new QVBoxLayout(compFrame);
   for (int i = 3; i >= 0; --i) {
     const FieldDef& field = sysField("COMP_EN" + std::to_string(i));
-    auto* box = check(qtext(field.control), QStringLiteral("chkCPOLH_%1").arg(i), compFrame);
+    auto* box = makeCheck(compFrame, QStringLiteral("chkCPOLH_%1").arg(i), qtext(field.control));
     box->setEnabled(false);  // usable once the start-up has written the chip
     compLayout->addWidget(box);
     cpolh_[static_cast<std::size_t>(i)] = new Selector(
@@ -94,7 +75,7 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   }
   {
     const FieldDef& field = sysField("CP_BIAS");
-    auto* box = check(qtext(field.control), QStringLiteral("chkCPBIASEN"), compFrame);
+    auto* box = makeCheck(compFrame, QStringLiteral("chkCPBIASEN"), qtext(field.control));
     compLayout->addWidget(box);
     comparatorBias_ = new Selector(
         box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
@@ -103,18 +84,18 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   grid->addWidget(compFrame, 0, 1);
 
   // MISC: FORCE/SENSE 10k and the DUTGND list.
-  auto* miscFrame = frame(QStringLiteral("MISC"), QStringLiteral("fraMISC"), this);
+  auto* miscFrame = makeGroup(this, QStringLiteral("fraMISC"), QStringLiteral("MISC"));
   auto* miscLayout = new QVBoxLayout(miscFrame);
   {
     const FieldDef& field = sysField("FORCE_SENSE_10K");
-    auto* box = check(qtext(field.control), QStringLiteral("chk10K"), miscFrame);
+    auto* box = makeCheck(miscFrame, QStringLiteral("chk10K"), qtext(field.control));
     miscLayout->addWidget(box);
     forceSense10k_ = new Selector(
         box, false, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
   }
   {
     const QStringList items = listItems(sysField("DUTGND"));
-    auto* combo = list(QStringLiteral("cboDUTGND"), items, miscFrame);
+    auto* combo = makeList(miscFrame, QStringLiteral("cboDUTGND"), items);
     miscLayout->addWidget(combo);
     dutGnd_ = new Selector(
         combo, items.value(1), [this](int index) { onDutGnd(index); }, &session_);
@@ -124,12 +105,12 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
 
   // ALARM : GUARD AND CLAMP: one array, 0 = guard function, 1 = guard alarm, 2 = clamp alarm.
   auto* alarmFrame =
-      frame(QStringLiteral("ALARM : GUARD AND CLAMP"), QStringLiteral("fraALARM"), this);
+      makeGroup(this, QStringLiteral("fraALARM"), QStringLiteral("ALARM : GUARD AND CLAMP"));
   auto* alarmLayout = new QVBoxLayout(alarmFrame);
   const std::array<const char*, 3> alarmKeys = {"GUARD_EN", "GUARD_ALARM", "CLAMP_ALARM"};
   for (std::size_t i = 0; i < alarmKeys.size(); ++i) {
     const FieldDef& field = sysField(alarmKeys[i]);
-    auto* box = check(qtext(field.control), QStringLiteral("chkALARM_%1").arg(i), alarmFrame);
+    auto* box = makeCheck(alarmFrame, QStringLiteral("chkALARM_%1").arg(i), qtext(field.control));
     alarmLayout->addWidget(box);
     alarms_[i] = new Selector(
         box, i == 2, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
@@ -138,11 +119,11 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   grid->addWidget(alarmFrame, 0, 3);
 
   // GAIN SETTING: MEASOUT gain and current-measure gain.
-  auto* gainFrame = frame(QStringLiteral("GAIN SETTING"), QStringLiteral("fraGAIN"), this);
+  auto* gainFrame = makeGroup(this, QStringLiteral("fraGAIN"), QStringLiteral("GAIN SETTING"));
   auto* gainLayout = new QVBoxLayout(gainFrame);
   {
     const QStringList items = listItems(sysField("GAIN1"));
-    auto* combo = list(QStringLiteral("MEASOUTG"), items, gainFrame);
+    auto* combo = makeList(gainFrame, QStringLiteral("MEASOUTG"), items);
     gainLayout->addWidget(combo);
     measoutGain_ = new Selector(
         combo, items.value(0), [this](int index) { onMeasoutGain(index); }, &session_);
@@ -150,7 +131,7 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   }
   {
     const QStringList items = listItems(sysField("GAIN0"));
-    auto* combo = list(QStringLiteral("IMEASG"), items, gainFrame);
+    auto* combo = makeList(gainFrame, QStringLiteral("IMEASG"), items);
     gainLayout->addWidget(combo);
     currentGain_ = new Selector(
         combo, items.value(0), [this](int index) { onCurrentGain(index); }, &session_);
@@ -160,10 +141,10 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   grid->addWidget(gainFrame, 1, 0, 1, 2);
 
   auto* thermalFrame =
-      frame(QStringLiteral("DIE THERMAL SHUTDOWN"), QStringLiteral("fraTHERMAL"), this);
+      makeGroup(this, QStringLiteral("fraTHERMAL"), QStringLiteral("DIE THERMAL SHUTDOWN"));
   auto* thermalLayout = new QVBoxLayout(thermalFrame);
   {
-    auto* combo = list(QStringLiteral("TEMPSET"), kThermalItems, thermalFrame);
+    auto* combo = makeList(thermalFrame, QStringLiteral("TEMPSET"), kThermalItems);
     thermalLayout->addWidget(combo);
     thermal_ = new Selector(
         combo, kThermalItems.value(2), [this](int index) { onThermal(index); }, &session_);
@@ -172,11 +153,12 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   thermalLayout->addStretch(1);
   grid->addWidget(thermalFrame, 1, 2);
 
-  auto* latchFrame = frame(QStringLiteral("OPEN DRAIN ALARMS"), QStringLiteral("fraLATCHED"), this);
+  auto* latchFrame =
+      makeGroup(this, QStringLiteral("fraLATCHED"), QStringLiteral("OPEN DRAIN ALARMS"));
   auto* latchLayout = new QVBoxLayout(latchFrame);
   {
     const QStringList items = listItems(sysField("LATCH"));
-    auto* combo = list(QStringLiteral("cboLatched"), items, latchFrame);
+    auto* combo = makeList(latchFrame, QStringLiteral("cboLatched"), items);
     latchLayout->addWidget(combo);
     latch_ = new Selector(
         combo, items.value(0), [this](int index) { onLatch(index); }, &session_);
@@ -185,8 +167,8 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   latchLayout->addStretch(1);
   grid->addWidget(latchFrame, 1, 3);
 
-  auto* write = new QPushButton(QStringLiteral("WRITE SYSTEM CONTROL REGISTER"), this);
-  write->setObjectName(QStringLiteral("cmdWRITESYS"));
+  auto* write = makeButton(this, QStringLiteral("cmdWRITESYS"),
+                           QStringLiteral("WRITE SYSTEM CONTROL REGISTER"));
   write->setMinimumHeight(36);
   connect(write, &QPushButton::clicked, this, [this] { writeRegister(); });
   auto* buttonRow = new QHBoxLayout();

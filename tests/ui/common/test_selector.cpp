@@ -282,8 +282,8 @@ class SelectorTest : public QObject {
 
     QVERIFY(chooseItem(list, 2));  // a user's choice: one message for both refusals
     QCOMPARE(f.messages().count(), 1);
-    QCOMPARE(f.messages().last().text, QStringLiteral("Please select at least One PMU channel"));
-    QCOMPARE(f.messages().last().title, QStringLiteral("Entry Error"));
+    QCOMPARE(f.messages().last().text, texts::kNoChannel);
+    QCOMPARE(f.messages().last().title, texts::kEntryError);
     QVERIFY(f.messages().last().icon == MessageIcon::Warning);
 
     QVERIFY(chooseItem(list, 0));  // the next action may show it again

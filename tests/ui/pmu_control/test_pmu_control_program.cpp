@@ -91,16 +91,15 @@ void TestPmuControlProgram::registerWindowSetsThisWindow_data() {
   QTest::addColumn<QString>("pmuList");
   QTest::addColumn<int>("entry");
   QTest::addColumn<std::int32_t>("word");  // what this window's handler sends at once
-  QTest::newRow("compare") << "cboCompare"
-                           << "cboCompare" << 1 << 0x0F21B380;
-  QTest::newRow("measure") << "cboMeasure"
-                           << "cboMeasure" << 0 << 0x0F219300;
-  QTest::newRow("latched") << "cboLatched"
-                           << "cboLatched" << 1 << 0x003FE4A4;
-  QTest::newRow("thermal") << "TEMPSET"
-                           << "cboTemp" << 5 << 0x003FE4B8;
-  QTest::newRow("I gain") << "IMEASG"
-                          << "cboMeasI" << 1 << 0x003FE4E0;
+  const auto row = [](const char* name, const char* registerList, const char* pmuList, int entry,
+                      std::int32_t word) {
+    QTest::newRow(name) << QString(registerList) << QString(pmuList) << entry << word;
+  };
+  row("compare", "cboCompare", "cboCompare", 1, 0x0F21B380);
+  row("measure", "cboMeasure", "cboMeasure", 0, 0x0F219300);
+  row("latched", "cboLatched", "cboLatched", 1, 0x003FE4A4);
+  row("thermal", "TEMPSET", "cboTemp", 5, 0x003FE4B8);
+  row("I gain", "IMEASG", "cboMeasI", 1, 0x003FE4E0);
 }
 
 void TestPmuControlProgram::registerWindowSetsThisWindow() {
@@ -138,25 +137,20 @@ void TestPmuControlProgram::thisWindowSetsRegisterWindow_data() {
   QTest::addColumn<QString>("registerList");
   QTest::addColumn<int>("entry");
   QTest::addColumn<int>("registerEntry");  // what the register window shows afterwards
-  QTest::newRow("measure") << "cboMeasure"
-                           << "cboMeasure" << 2 << 2;
-  QTest::newRow("compare") << "cboCompare"
-                           << "cboCompare" << 1 << 1;
-  QTest::newRow("latched") << "cboLatched"
-                           << "cboLatched" << 1 << 1;
-  QTest::newRow("thermal") << "cboTemp"
-                           << "TEMPSET" << 0 << 0;
-  QTest::newRow("I gain") << "cboMeasI"
-                          << "IMEASG" << 1 << 1;
-  QTest::newRow("MEASOUT gain") << "cboMeasout"
-                                << "MEASOUTG" << 1 << 1;
-  QTest::newRow("range") << "cboIrange"
-                         << "cboCurrent" << 1 << 1;
-  QTest::newRow("external range") << "cboIrange"
-                                  << "cboCurrent" << 4 << 4;
+  const auto row = [](const char* name, const char* pmuList, const char* registerList, int entry,
+                      int registerEntry) {
+    QTest::newRow(name) << QString(pmuList) << QString(registerList) << entry << registerEntry;
+  };
+  row("measure", "cboMeasure", "cboMeasure", 2, 2);
+  row("compare", "cboCompare", "cboCompare", 1, 1);
+  row("latched", "cboLatched", "cboLatched", 1, 1);
+  row("thermal", "cboTemp", "TEMPSET", 0, 0);
+  row("I gain", "cboMeasI", "IMEASG", 1, 1);
+  row("MEASOUT gain", "cboMeasout", "MEASOUTG", 1, 1);
+  row("range", "cboIrange", "cboCurrent", 1, 1);
+  row("external range", "cboIrange", "cboCurrent", 4, 4);
   // "Always on Ext Range" leaves the other windows' ranges alone.
-  QTest::newRow("always on ext") << "cboIrange"
-                                 << "cboCurrent" << 6 << 3;
+  row("always on ext", "cboIrange", "cboCurrent", 6, 3);
 }
 
 void TestPmuControlProgram::thisWindowSetsRegisterWindow() {

@@ -25,17 +25,6 @@ namespace {
 constexpr std::int32_t kAllChannels = 0x0F000000;
 constexpr std::int32_t kStartupSysWord = 0x003FE4A0;
 
-const QString kNotANumber = QStringLiteral("Not a valid number. Please reenter it.");
-const QString kLevelTooLarge =
-    QStringLiteral("Number too large. Please reenter voltage between Z/S and F/S.");
-const QString kCodeTooLarge =
-    QStringLiteral("Number too large. Please reenter code between 0 and xFFFF.");
-const QString kVrefTooLarge =
-    QStringLiteral("Number too large. Please reenter voltage between 0V and +5V.");
-const QString kRsenseTooLarge =
-    QStringLiteral("Number too large. Please reenter voltage between 10k ohms and 12.5.");
-const QString kChannelMessage = QStringLiteral("Please select at least One PMU channel");
-
 // A DAC input (x1) register write: mode bits 23 and 22 both set.
 bool isDacWrite(std::int32_t word) {
   return (word & 0x00C00000) == 0x00C00000;
@@ -221,11 +210,11 @@ void TestPmuControlWindow::forceLevelRejections_data() {
   QTest::addColumn<QString>("level");
   QTest::addColumn<QString>("message");
   QTest::addColumn<bool>("pmuWordsSent");
-  QTest::newRow("11.25") << "11.25" << kLevelTooLarge << true;
-  QTest::newRow("-11.25") << "-11.25" << kLevelTooLarge << true;
-  QTest::newRow("huge") << "1e300" << kLevelTooLarge << true;
-  QTest::newRow("text") << "abc" << kNotANumber << false;
-  QTest::newRow("empty") << "" << kNotANumber << false;
+  QTest::newRow("11.25") << "11.25" << texts::kLevelTooLarge << true;
+  QTest::newRow("-11.25") << "-11.25" << texts::kLevelTooLarge << true;
+  QTest::newRow("huge") << "1e300" << texts::kLevelTooLarge << true;
+  QTest::newRow("text") << "abc" << texts::kNotANumber << false;
+  QTest::newRow("empty") << "" << texts::kNotANumber << false;
 }
 
 void TestPmuControlWindow::forceLevelRejections() {
@@ -237,7 +226,7 @@ void TestPmuControlWindow::forceLevelRejections() {
   QVERIFY(typeAndEnter(b.window, "txtForce", level));
   QCOMPARE(b.fixture.messages().count(), 1);
   QCOMPARE(b.fixture.messages().last().text, message);
-  QCOMPARE(b.fixture.messages().last().title, QStringLiteral("Entry Error"));
+  QCOMPARE(b.fixture.messages().last().title, texts::kEntryError);
   QCOMPARE(b.text("txtForce"), QString());
   QVERIFY(b.dacWordsSince(mark).empty());
   QCOMPARE(!b.wordsSince(mark).empty(), pmuWordsSent);
@@ -287,27 +276,18 @@ void TestPmuControlWindow::currentRangeFollowsRangeAndChipGain_data() {
   QTest::addColumn<QString>("unit");
   QTest::addColumn<QString>("fullScale");
   QTest::addColumn<QString>("zeroScale");
-  QTest::newRow("2 mA, gain 10") << 3 << false << "mA"
-                                 << "02.250"
-                                 << "-02.250";
-  QTest::newRow("5 uA, gain 10") << 0 << false << "uA"
-                                 << "05.625"
-                                 << "-05.625";
-  QTest::newRow("20 uA, gain 10") << 1 << false << "uA"
-                                  << "22.499"
-                                  << "-22.500";
-  QTest::newRow("ext 100R, gain 10") << 4 << false << "mA"
-                                     << "11.250"
-                                     << "-11.250";
-  QTest::newRow("2 mA, gain 5") << 3 << true << "mA"
-                                << "04.500"
-                                << "-04.500";
-  QTest::newRow("5 uA, gain 5") << 0 << true << "uA"
-                                << "11.250"
-                                << "-11.250";
-  QTest::newRow("200 uA, gain 5") << 2 << true << "uA"
-                                  << "449.986"
-                                  << "-450.000";
+  const auto row = [](const char* name, int range, bool gainFive, const char* unit,
+                      const char* fullScale, const char* zeroScale) {
+    QTest::newRow(name) << range << gainFive << QString(unit) << QString(fullScale)
+                        << QString(zeroScale);
+  };
+  row("2 mA, gain 10", 3, false, "mA", "02.250", "-02.250");
+  row("5 uA, gain 10", 0, false, "uA", "05.625", "-05.625");
+  row("20 uA, gain 10", 1, false, "uA", "22.499", "-22.500");
+  row("ext 100R, gain 10", 4, false, "mA", "11.250", "-11.250");
+  row("2 mA, gain 5", 3, true, "mA", "04.500", "-04.500");
+  row("5 uA, gain 5", 0, true, "uA", "11.250", "-11.250");
+  row("200 uA, gain 5", 2, true, "uA", "449.986", "-450.000");
 }
 
 void TestPmuControlWindow::currentRangeFollowsRangeAndChipGain() {
@@ -349,7 +329,7 @@ void TestPmuControlWindow::voltageRangeFollowsReferenceAndOffset() {
   QVERIFY(code.has_value());
   QCOMPARE(b.lastWord(), 0x0FCD0000 | *code);
   QVERIFY(typeAndEnter(b.window, "txtForce", "5.7"));
-  QCOMPARE(b.fixture.messages().last().text, kLevelTooLarge);
+  QCOMPARE(b.fixture.messages().last().text, texts::kLevelTooLarge);
   // The option redoes the level in the force field; the rejection left it empty.
   QVERIFY(typeAndEnter(b.window, "txtForce", "0"));
   QVERIFY(clickButton(b.window, "optRef_0"));
@@ -374,13 +354,13 @@ void TestPmuControlWindow::directDacEntries_data() {
                                 << "ABCD" << 0x0FCDABCD << QString();
   QTest::newRow("FIN 10000") << "txtFINx1"
                              << "10000"
-                             << "" << -1 << kCodeTooLarge;
+                             << "" << -1 << texts::kCodeTooLarge;
   QTest::newRow("FIN FFFFABCD") << "txtFINx1"
                                 << "FFFFABCD"
-                                << "" << -1 << kCodeTooLarge;
+                                << "" << -1 << texts::kCodeTooLarge;
   QTest::newRow("FIN xyz") << "txtFINx1"
                            << "xyz"
-                           << "" << -1 << kNotANumber;
+                           << "" << -1 << texts::kNotANumber;
   QTest::newRow("OFFSET A492") << "OFFSETx1_0"
                                << "A492"
                                << "A492" << 0x0FC0A492 << QString();
@@ -389,7 +369,7 @@ void TestPmuControlWindow::directDacEntries_data() {
                             << "0007" << 0x0FC00007 << QString();
   QTest::newRow("OFFSET 10000") << "OFFSETx1_0"
                                 << "10000"
-                                << "" << -1 << kCodeTooLarge;
+                                << "" << -1 << texts::kCodeTooLarge;
 }
 
 void TestPmuControlWindow::directDacEntries() {
@@ -435,10 +415,10 @@ void TestPmuControlWindow::senseResistorEntryLimits_data() {
   QTest::addColumn<QString>("message");  // empty: accepted
   QTest::newRow("12.5") << "12.5" << QString();
   QTest::newRow("10000") << "10000" << QString();
-  QTest::newRow("12.4") << "12.4" << kRsenseTooLarge;
-  QTest::newRow("10001") << "10001" << kRsenseTooLarge;
-  QTest::newRow("0") << "0" << kRsenseTooLarge;
-  QTest::newRow("text") << "r" << kNotANumber;
+  QTest::newRow("12.4") << "12.4" << texts::kRsenseTooLarge;
+  QTest::newRow("10001") << "10001" << texts::kRsenseTooLarge;
+  QTest::newRow("0") << "0" << texts::kRsenseTooLarge;
+  QTest::newRow("text") << "r" << texts::kNotANumber;
 }
 
 void TestPmuControlWindow::senseResistorEntryLimits() {
@@ -525,10 +505,10 @@ void TestPmuControlWindow::referenceEntryLimits_data() {
   QTest::newRow("5.4") << "5.4" << QString();
   QTest::newRow("-0.4") << "-0.4" << QString();
   QTest::newRow("4.5 rounds to 4") << "4.5" << QString();
-  QTest::newRow("5.5") << "5.5" << kVrefTooLarge;
-  QTest::newRow("-0.6") << "-0.6" << kVrefTooLarge;
-  QTest::newRow("1e12") << "1e12" << kVrefTooLarge;
-  QTest::newRow("text") << "five" << kNotANumber;
+  QTest::newRow("5.5") << "5.5" << texts::kVrefTooLarge;
+  QTest::newRow("-0.6") << "-0.6" << texts::kVrefTooLarge;
+  QTest::newRow("1e12") << "1e12" << texts::kVrefTooLarge;
+  QTest::newRow("text") << "five" << texts::kNotANumber;
 }
 
 void TestPmuControlWindow::referenceEntryLimits() {
@@ -667,8 +647,8 @@ void TestPmuControlWindow::channelEnablesAndTheMessage() {
   QCOMPARE(b.fixture.messages().count(), 0);
   QVERIFY(clickButton(b.window, "chkPMU_2"));
   QCOMPARE(b.fixture.messages().count(), 1);
-  QCOMPARE(b.fixture.messages().last().text, kChannelMessage);
-  QCOMPARE(b.fixture.messages().last().title, QStringLiteral("Entry Error"));
+  QCOMPARE(b.fixture.messages().last().text, texts::kNoChannel);
+  QCOMPARE(b.fixture.messages().last().title, texts::kEntryError);
   QCOMPARE(b.fixture.messages().last().icon, ui::MessageIcon::Warning);
   QCOMPARE(b.session().words.chanBits, 0);
   QCOMPARE(b.session().words.pmuWord & 0x0F000000, 0x04000000);
@@ -680,10 +660,10 @@ void TestPmuControlWindow::channelEnablesAndTheMessage() {
   const auto sent = b.wordsSince(mark);
   QVERIFY(!sent.empty());
   QVERIFY(std::all_of(sent.begin(), sent.end(), [](std::int32_t w) { return w == 0x10000000; }));
-  QCOMPARE(b.fixture.messages().count(kChannelMessage), 2);
+  QCOMPARE(b.fixture.messages().count(texts::kNoChannel), 2);
   // A force level sends several PMU words: still one message.
   QVERIFY(typeAndEnter(b.window, "txtForce", "0.5"));
-  QCOMPARE(b.fixture.messages().count(kChannelMessage), 3);
+  QCOMPARE(b.fixture.messages().count(texts::kNoChannel), 3);
   QCOMPARE(b.fixture.messages().count(), 3);
 
   QVERIFY(clickButton(b.window, "chkPMU_2"));

@@ -21,8 +21,6 @@ using namespace kv4410::uitest;
 
 namespace {
 
-const QString kChannelMessage = QStringLiteral("Please select at least One PMU channel");
-
 class PlainContext : public RegisterWindowContext {
  public:
   explicit PlainContext(Session& s) : session_(s) {}
@@ -188,13 +186,13 @@ void TestLittleRoutines::codeFieldsCheckOnEnter_data() {
                                         << "ABCD"
                                         << "";
     QTest::addRow("%s 10000", field) << field << "10000"
-                                     << "" << kCodeTooLarge;
+                                     << "" << texts::kCodeTooLarge;
     QTest::addRow("%s FFFFFFFF", field) << field << "FFFFFFFF"
-                                        << "" << kCodeTooLarge;
+                                        << "" << texts::kCodeTooLarge;
     QTest::addRow("%s 12g", field) << field << "12g"
-                                   << "" << kNotANumber;
+                                   << "" << texts::kNotANumber;
     QTest::addRow("%s empty", field) << field << ""
-                                     << "" << kNotANumber;
+                                     << "" << texts::kNotANumber;
   }
 }
 
@@ -224,15 +222,15 @@ void TestLittleRoutines::settlingRefusesUnconfirmedBadCodes_data() {
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QString>("message");
   QTest::newRow("first 10000") << "txtFINSET1"
-                               << "10000" << kCodeTooLarge;
+                               << "10000" << texts::kCodeTooLarge;
   QTest::newRow("second FFFFFFFF") << "txtFINSET2"
-                                   << "FFFFFFFF" << kCodeTooLarge;
+                                   << "FFFFFFFF" << texts::kCodeTooLarge;
   QTest::newRow("second 80000000 (negative)") << "txtFINSET2"
-                                              << "80000000" << kCodeTooLarge;
+                                              << "80000000" << texts::kCodeTooLarge;
   QTest::newRow("first xyz") << "txtFINSET1"
-                             << "xyz" << kNotANumber;
+                             << "xyz" << texts::kNotANumber;
   QTest::newRow("second empty") << "txtFINSET2"
-                                << "" << kNotANumber;
+                                << "" << texts::kNotANumber;
 }
 
 void TestLittleRoutines::settlingRefusesUnconfirmedBadCodes() {
@@ -301,7 +299,7 @@ void TestLittleRoutines::rangeChangeRefusesABadCode() {
   QVERIFY(clickButton(&b.page, "cmdRangeChange"));
   QCOMPARE(b.fixture.sentWords(mark).size(), std::size_t{0});
   QCOMPARE(b.fixture.messages().count(), 1);
-  QCOMPARE(b.fixture.messages().last().text, kCodeTooLarge);
+  QCOMPARE(b.fixture.messages().last().text, texts::kCodeTooLarge);
   QCOMPARE(din->text(), QString());
   QVERIFY(din->hasFocus());
   QCOMPARE(b.text("txtrange1"), QString());
@@ -319,7 +317,7 @@ void TestLittleRoutines::rangeChangeRefusesWordsWithoutAChannel() {
   QVERIFY(clickButton(&b.page, "cmdRangeChange"));
   // Neither the PMU words nor the FIN word go out; one message.
   QCOMPARE(b.fixture.sentWords(mark).size(), std::size_t{0});
-  QCOMPARE(b.fixture.messages().count(kChannelMessage), 1);
+  QCOMPARE(b.fixture.messages().count(texts::kNoChannel), 1);
   QCOMPARE(b.fixture.messages().count(), 1);
   QCOMPARE(b.session().words.pmuWord, 0x0021B300);
   QCOMPARE(b.chip().systemControl(), 0x3FE4A0u);
@@ -381,7 +379,7 @@ void TestLittleRoutines::mainWindowUpdateWithoutChannelsIsRefused() {
   QVERIFY(clickButton(m.page, "cmdRangeChange"));
   QCOMPARE(m.fixture.sentWords(mark).size(), std::size_t{0});
   QCOMPARE(m.fixture.messages().count(), 1);
-  QCOMPARE(m.fixture.messages().last().text, kChannelMessage);
+  QCOMPARE(m.fixture.messages().last().text, texts::kNoChannel);
   QCOMPARE(m.fixture.session().simulated()->chip().systemControl(), system);
 }
 

@@ -601,7 +601,7 @@ void TestReadPages::clearLatchedBitsKeepsBitSixAndNeedsAChannel() {
   mark = b.fixture.mark();
   QVERIFY(clickButton(page, "Command4"));
   QCOMPARE(b.fixture.sentWords(mark).size(), std::size_t{0});
-  QCOMPARE(b.fixture.messages().count(QStringLiteral("Please select at least One PMU channel")), 1);
+  QCOMPARE(b.fixture.messages().count(texts::kNoChannel), 1);
   QCOMPARE(b.chip().systemControl(), 0x3FE4A0u & 0x3FFFFCu);
 }
 

@@ -26,13 +26,6 @@ using namespace kv4410::uitest;
 
 namespace {
 
-const QString kNotNumber = QStringLiteral("Not a valid number. Please reenter it.");
-const QString kSerialTooLarge =
-    QStringLiteral("Number too large. Please reenter code between 0 and x1FFFFFFF.");
-const QString kDacTooLarge =
-    QStringLiteral("Number too large. Please reenter code between 0 and xFFFF.");
-const QString kNoChannel = QStringLiteral("Please select at least One PMU channel");
-
 QString hex8(std::int32_t word) {
   return QString::number(static_cast<std::uint32_t>(word), 16)
       .toUpper()
@@ -300,12 +293,12 @@ class RegisterWindowTest : public QObject {
                           << "00000000";
     QTest::newRow("short word") << "4a0" << QList<int>{0x4A0} << ""
                                 << "000004A0";
-    QTest::newRow("one above") << "20000000" << QList<int>{} << kSerialTooLarge << "";
-    QTest::newRow("all ones") << "FFFFFFFF" << QList<int>{} << kSerialTooLarge << "";
-    QTest::newRow("empty") << "" << QList<int>{} << kNotNumber << "";
-    QTest::newRow("not hex") << "12g4" << QList<int>{} << kNotNumber << "";
-    QTest::newRow("nine digits") << "000000001" << QList<int>{} << kNotNumber << "";
-    QTest::newRow("prefix") << "0x10" << QList<int>{} << kNotNumber << "";
+    QTest::newRow("one above") << "20000000" << QList<int>{} << texts::kSerialTooLarge << "";
+    QTest::newRow("all ones") << "FFFFFFFF" << QList<int>{} << texts::kSerialTooLarge << "";
+    QTest::newRow("empty") << "" << QList<int>{} << texts::kNotANumber << "";
+    QTest::newRow("not hex") << "12g4" << QList<int>{} << texts::kNotANumber << "";
+    QTest::newRow("nine digits") << "000000001" << QList<int>{} << texts::kNotANumber << "";
+    QTest::newRow("prefix") << "0x10" << QList<int>{} << texts::kNotANumber << "";
   }
   void serialWordEnter() {
     QFETCH(QString, typed);
@@ -323,7 +316,7 @@ class RegisterWindowTest : public QObject {
     } else {
       QCOMPARE(f_->messages().count(), 1);
       QCOMPARE(f_->messages().last().text, message);
-      QCOMPARE(f_->messages().last().title, QStringLiteral("Entry Error"));
+      QCOMPARE(f_->messages().last().title, texts::kEntryError);
       QVERIFY(f_->messages().last().icon == MessageIcon::Exclamation);
     }
     // A raw word changes no stored word and no display.
@@ -351,7 +344,7 @@ class RegisterWindowTest : public QObject {
     QVERIFY(typeText(field, QStringLiteral("xyz")));
     QTest::keyClick(field, Qt::Key_Tab);
     QTRY_COMPARE(f_->messages().count(), 1);
-    QCOMPARE(f_->messages().last().text, kNotNumber);
+    QCOMPARE(f_->messages().last().text, texts::kNotANumber);
     QCOMPARE(field->text(), QString());
     QTRY_VERIFY(field->hasFocus());
 
@@ -657,8 +650,8 @@ class RegisterWindowTest : public QObject {
     QVERIFY(clickButton(w_, QStringLiteral("cmdWRITEPMU")));
     QVERIFY(f_->sentWords().empty());
     QCOMPARE(f_->messages().count(), 1);
-    QCOMPARE(f_->messages().last().text, kNoChannel);
-    QCOMPARE(f_->messages().last().title, QStringLiteral("Entry Error"));
+    QCOMPARE(f_->messages().last().text, texts::kNoChannel);
+    QCOMPARE(f_->messages().last().title, texts::kEntryError);
     QVERIFY(f_->messages().last().icon == MessageIcon::Warning);
     QCOMPARE(boxes(QStringLiteral("txtPMUREG")), bitsOf(0x0F21B300));
 
@@ -715,16 +708,16 @@ class RegisterWindowTest : public QObject {
     QTest::newRow("CPH m reg, ext") << 2 << "txtCPHM_4"
                                     << "8000" << all << "8000" << QList<int>{0x0F6C8000} << "";
     QTest::newRow("too large") << 0 << "txtFINC_4"
-                               << "10000" << all << "" << QList<int>{} << kDacTooLarge;
+                               << "10000" << all << "" << QList<int>{} << texts::kCodeTooLarge;
     QTest::newRow("negative eight digits")
         << 0 << "txtFINM_1"
-        << "FFFFFFFF" << all << "" << QList<int>{} << kDacTooLarge;
+        << "FFFFFFFF" << all << "" << QList<int>{} << texts::kCodeTooLarge;
     QTest::newRow("empty") << 2 << "txtCPHC_5"
-                           << "" << all << "" << QList<int>{} << kNotNumber;
+                           << "" << all << "" << QList<int>{} << texts::kNotANumber;
     QTest::newRow("blank inside") << 1 << "txtCLLx1_5"
-                                  << "12 3" << all << "" << QList<int>{} << kNotNumber;
+                                  << "12 3" << all << "" << QList<int>{} << texts::kNotANumber;
     QTest::newRow("nine digits") << 0 << "txtFINx1_3"
-                                 << "000001234" << all << "" << QList<int>{} << kNotNumber;
+                                 << "000001234" << all << "" << QList<int>{} << texts::kNotANumber;
   }
   void dacFields() {
     QFETCH(int, subPage);
@@ -753,7 +746,7 @@ class RegisterWindowTest : public QObject {
     } else {
       QCOMPARE(f_->messages().count(), 1);
       QCOMPARE(f_->messages().last().text, message);
-      QCOMPARE(f_->messages().last().title, QStringLiteral("Entry Error"));
+      QCOMPARE(f_->messages().last().title, texts::kEntryError);
       QVERIFY(f_->messages().last().icon == MessageIcon::Exclamation);
       QCOMPARE(words().dacWord, dacWordBefore);
     }

@@ -1,0 +1,68 @@
+#include "ui/common/widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "device/text_format.h"
+
+namespace kv4410::ui {
+
+QString qtext(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString hexText(std::int32_t value, int digits) {
+  return QString::fromStdString(NumberToHex(value, digits));
+}
+
+QComboBox* makeList(QWidget* parent, const QString& name, const QStringList& items) {
+  auto* list = new QComboBox(parent);
+  list->setObjectName(name);
+  list->addItems(items);
+  list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  return list;
+}
+
+QCheckBox* makeCheck(QWidget* parent, const QString& name, const QString& caption) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(name);
+  return box;
+}
+
+QGroupBox* makeGroup(QWidget* parent, const QString& name, const QString& caption) {
+  auto* group = new QGroupBox(caption, parent);
+  group->setObjectName(name);
+  return group;
+}
+
+QLabel* makeLabel(QWidget* parent, const QString& name, const QString& caption) {
+  auto* label = new QLabel(caption, parent);
+  label->setObjectName(name);
+  return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLineEdit* makeEntry(QWidget* parent, const QString& name, const QString& text) {
+  auto* field = new QLineEdit(text, parent);
+  field->setObjectName(name);
+  return field;
+}
+
+QLineEdit* makeDisplay(QWidget* parent, const QString& name) {
+  auto* field = new QLineEdit(parent);
+  field->setObjectName(name);
+  field->setReadOnly(true);
+  return field;
+}
+
+}  // namespace kv4410::ui
