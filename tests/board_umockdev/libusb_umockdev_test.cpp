@@ -163,7 +163,15 @@ class UmockdevBoard : public ::testing::Test {
       return;
     }
     board.reset();
-    g_main_loop_quit(loop);
+    // Quit from inside the loop: a quit that came before the thread entered
+    // g_main_loop_run would be lost and the join would wait for ever.
+    g_main_context_invoke(
+        context,
+        [](gpointer running) -> gboolean {
+          g_main_loop_quit(static_cast<GMainLoop*>(running));
+          return G_SOURCE_REMOVE;
+        },
+        loop);
     if (loopThread.joinable()) {
       loopThread.join();
     }
