@@ -178,11 +178,11 @@ void ReadPages::Pages::buildSystemPage(QObject* owner) {
   auto* row = new QHBoxLayout;
   outer->addLayout(row);
 
-  // Clamp enables, bits 21..18: channel 3 on top as in the bit row.
+  // Clamp enables, bits 21..18, listed from channel 0 as the page lists them.
   auto* clampFrame =
       makeGroup(nullptr, QStringLiteral("fraCLAMPENABLE"), QStringLiteral("CLAMP ENABLE"));
   auto* clampBox = new QVBoxLayout(clampFrame);
-  for (int ch = 3; ch >= 0; --ch) {
+  for (int ch = 0; ch < 4; ++ch) {
     clampLabels[static_cast<std::size_t>(ch)] =
         decodeLabel(QStringLiteral("lblCLAMPEN_%1").arg(ch), QStringLiteral("CH%1").arg(ch));
     clampLabels[static_cast<std::size_t>(ch)]->setMinimumWidth(110);
@@ -197,7 +197,7 @@ void ReadPages::Pages::buildSystemPage(QObject* owner) {
   auto* compBox = new QVBoxLayout(compFrame);
   cpBias = decodeLabel(QStringLiteral("lblCPBIASEN"), QStringLiteral("COMP EN"));
   compBox->addWidget(cpBias);
-  for (int ch = 3; ch >= 0; --ch) {
+  for (int ch = 0; ch < 4; ++ch) {
     auto*& label = cpolh[static_cast<std::size_t>(ch)];
     label = decodeLabel(QStringLiteral("lblCPOLH_%1").arg(ch), QStringLiteral("CPOLH%1").arg(ch));
     compBox->addWidget(label);
