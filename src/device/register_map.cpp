@@ -202,6 +202,35 @@ const RegisterDef& alarmStatusRegister() {
   return reg;
 }
 
+const std::vector<std::string_view>& thermalListItems() {
+  static const std::vector<std::string_view> items = {
+      "DISABLED", "ENABLED", "TJ = 130degC", "TJ = 120degC", "TJ = 110degC", "TJ = 100degC"};
+  return items;
+}
+
+std::uint32_t composeThermalList(std::uint32_t sysWord, int entry) {
+  const RegisterDef& reg = systemControlRegister();
+  std::uint32_t word = composeField(sysWord, reg.field("UNUSED"), 0);
+  word = composeField(word, reg.field("SHUTDOWN_TEMP"), 0);
+  word = composeField(word, reg.field("THERMAL_EN"), 0);
+  if (entry < 1 || entry >= static_cast<int>(thermalListItems().size())) {
+    return word;  // "DISABLED", or no entry
+  }
+  word = composeField(word, reg.field("THERMAL_EN"), 1);
+  // Entries from "TJ = 120degC" on lower the threshold by 10 degC each.
+  return entry >= 3
+             ? composeField(word, reg.field("SHUTDOWN_TEMP"), static_cast<std::uint32_t>(entry - 2))
+             : word;
+}
+
+std::uint32_t composeLatchList(std::uint32_t sysWord, int entry) {
+  const RegisterDef& reg = systemControlRegister();
+  if (entry == 0) {
+    return composeField(composeField(sysWord, reg.field("LATCH"), 0), reg.field("UNUSED"), 0);
+  }
+  return entry == 1 ? composeField(sysWord, reg.field("LATCH"), 1) : sysWord;
+}
+
 std::uint32_t composeField(std::uint32_t word, const FieldDef& field, std::uint32_t value) {
   return (word & ~field.mask()) | ((value << field.lowBit) & field.mask());
 }

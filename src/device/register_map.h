@@ -55,6 +55,17 @@ const RegisterDef& alarmStatusRegister();
 std::uint32_t composeField(std::uint32_t word, const FieldDef& field, std::uint32_t value);
 std::uint32_t fieldValue(std::uint32_t word, const FieldDef& field);
 
+// The thermal shutdown list sets the enable (bit 5) and the shutdown temperature (bits 4..3)
+// together: "DISABLED", "ENABLED", "TJ = 130degC", "TJ = 120degC", "TJ = 110degC",
+// "TJ = 100degC" ("ENABLED" keeps the 130 degC threshold).
+const std::vector<std::string_view>& thermalListItems();
+// Clears bits 5, 4, 3, 1 and 0, then adds the entry's bits; an entry outside the list only
+// clears.
+std::uint32_t composeThermalList(std::uint32_t sysWord, int entry);
+// "UNLATCHED" (0) clears bits 2, 1 and 0; "LATCHED" (1) sets bit 2 only; other entries change
+// nothing.
+std::uint32_t composeLatchList(std::uint32_t sysWord, int entry);
+
 // System force/sense list (PMU bits 11..10), PMU force list, etc. are FieldDef::values.
 
 // ---- Bit displays ---------------------------------------------------------------------------

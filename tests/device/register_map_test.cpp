@@ -96,6 +96,27 @@ TEST(DeviceRegisterMap, ComposesWordsFromTheTables) {
   EXPECT_EQ(composeField(0, pmu.field("FORCE"), 0xFF), 0x00180000u);
 }
 
+// The thermal and latch lists set several fields at once; both windows compose through these.
+TEST(DeviceRegisterMap, ThermalAndLatchLists) {
+  const std::uint32_t startup = 0x003FE4A0;
+  const std::uint32_t dirty = startup | 0x1F;  // every bit the lists own, set
+  struct Row {
+    int entry;
+    std::uint32_t thermal;
+  } const rows[] = {{0, 0x003FE480}, {1, 0x003FE4A0}, {2, 0x003FE4A0},  {3, 0x003FE4A8},
+                    {4, 0x003FE4B0}, {5, 0x003FE4B8}, {-1, 0x003FE480}, {6, 0x003FE480}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(composeThermalList(dirty, row.entry), row.thermal | 0x04) << "entry " << row.entry;
+  }
+  ASSERT_EQ(thermalListItems().size(), 6u);
+  EXPECT_EQ(thermalListItems()[5], "TJ = 100degC");
+
+  EXPECT_EQ(composeLatchList(startup | 0x03, 0), startup);         // clears bits 2..0
+  EXPECT_EQ(composeLatchList(startup | 0x03, 1), startup | 0x07);  // sets bit 2 only
+  EXPECT_EQ(composeLatchList(startup | 0x03, -1), startup | 0x03);
+  EXPECT_EQ(composeLatchList(composeThermalList(startup, 5), 1), 0x003FE4BCu);
+}
+
 TEST(DeviceRegisterMap, TablesAreConsistent) {
   for (const RegisterDef* reg :
        {&systemControlRegister(), &pmuRegister(), &wordHeader(), &dacRegister(),

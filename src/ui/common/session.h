@@ -28,6 +28,12 @@ struct StoredWords {
   std::int32_t dacWord = 0;
   std::int32_t pmuRequestWord = 0;
   std::int32_t dacRequestWord = 0;
+
+  // PMU word refresh: the present channel selection in bits 24..27, nothing above them.
+  void refreshPmuChannels() { pmuWord = (pmuWord & 0xFFFFFF) | chanBits; }
+  // Before a PMU write ("WRITE PMU REGISTER", "Update"): bits 0..25 are kept, so the PMU 0
+  // and PMU 1 bits of the composed word stay, ORed with the present selection.
+  void pmuChannelsForWrite() { pmuWord = (pmuWord & 0x3FFFFFF) | chanBits; }
 };
 
 // Conversion values shared by all windows.

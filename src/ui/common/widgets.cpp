@@ -15,6 +15,14 @@ QString qtext(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+QStringList qtextList(const std::vector<std::string_view>& texts) {
+  QStringList list;
+  for (std::string_view text : texts) {
+    list << qtext(text);
+  }
+  return list;
+}
+
 QString hexText(std::int32_t value, int digits) {
   return QString::fromStdString(NumberToHex(value, digits));
 }

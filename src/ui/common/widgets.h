@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -19,6 +20,8 @@ namespace kv4410::ui {
 
 // A UTF-8 text of the device tables (captions, list items, lamp texts) as a QString.
 QString qtext(std::string_view text);
+// List items of the device tables as a QStringList.
+QStringList qtextList(const std::vector<std::string_view>& texts);
 
 // `value` in upper-case hex, padded to `digits` digits as NumberToHex does.
 QString hexText(std::int32_t value, int digits);

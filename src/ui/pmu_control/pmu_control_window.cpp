@@ -357,10 +357,7 @@ QGroupBox* PmuControlWindow::buildAlarmGroup() {
 QGroupBox* PmuControlWindow::buildThermalGroup() {
   auto* group =
       makeGroup(this, QStringLiteral("fraThermal"), QStringLiteral("DIE THERMAL SHUTDOWN"));
-  cboTemp_ = makeList(group, QStringLiteral("cboTemp"),
-                      {QStringLiteral("DISABLED"), QStringLiteral("ENABLED"),
-                       QStringLiteral("TJ = 130degC"), QStringLiteral("TJ = 120degC"),
-                       QStringLiteral("TJ = 110degC"), QStringLiteral("TJ = 100degC")});
+  cboTemp_ = makeList(group, QStringLiteral("cboTemp"), qtextList(thermalListItems()));
   auto* layout = new QVBoxLayout(group);
   layout->addWidget(cboTemp_);
   return group;
@@ -536,7 +533,7 @@ void PmuControlWindow::showLastPmuWrite(std::int32_t word) {
 
 void PmuControlWindow::refreshPmuWord() {
   // The word sent carries the present channel selection and nothing above bit 27.
-  session_.words.pmuWord = (session_.words.pmuWord & 0xFFFFFF) | session_.words.chanBits;
+  session_.words.refreshPmuChannels();
 }
 
 void PmuControlWindow::setPmuField(const FieldDef& field, int value) {
@@ -637,7 +634,7 @@ void PmuControlWindow::onClampEnable(int checked) {
 }
 
 void PmuControlWindow::onUpdate() {
-  session_.words.pmuWord = (session_.words.pmuWord & 0x3FFFFFF) | session_.words.chanBits;
+  session_.words.pmuChannelsForWrite();
   showAndSendPmuWord();
 }
 
@@ -656,12 +653,8 @@ void PmuControlWindow::onLatched(int entry) {
   if (entry < 0) {
     return;
   }
-  if (entry == 0) {
-    setSysField(sysField("LATCH"), 0);
-    setSysField(sysField("UNUSED"), 0);
-  } else {
-    setSysField(sysField("LATCH"), 1);
-  }
+  session_.words.sysWord = static_cast<std::int32_t>(
+      composeLatchList(static_cast<std::uint32_t>(session_.words.sysWord), entry));
   session_.hub().mirror(WindowId::Register, QStringLiteral("cboLatched"), entry);
   showAndSendSysWord();
 }
@@ -670,17 +663,8 @@ void PmuControlWindow::onTemp(int entry) {
   if (entry < 0) {
     return;
   }
-  setSysField(sysField("UNUSED"), 0);
-  setSysField(sysField("SHUTDOWN_TEMP"), 0);
-  setSysField(sysField("THERMAL_EN"), 0);
-  if (entry >= 1) {
-    setSysField(sysField("THERMAL_EN"), 1);
-  }
-  // "ENABLED" and "TJ = 130degC" both keep the 130 degC threshold (code 0); each further
-  // entry lowers the threshold by 10 degC.
-  if (entry >= 3) {
-    setSysField(sysField("SHUTDOWN_TEMP"), entry - 2);
-  }
+  session_.words.sysWord = static_cast<std::int32_t>(
+      composeThermalList(static_cast<std::uint32_t>(session_.words.sysWord), entry));
   session_.hub().mirror(WindowId::Register, QStringLiteral("TEMPSET"), entry);
   showAndSendSysWord();
 }

@@ -25,10 +25,6 @@ const FieldDef& pmuField(std::string_view key) {
   return pmuRegister().field(key);
 }
 
-// Channel bits 24..27 come from chanBits; everything above bit 27 is dropped.
-constexpr std::int32_t kContentsAndHeader = 0xFFFFFF;
-// The write keeps bits 0..25 before ORing the selection in (bits 26 and 27 always from it).
-constexpr std::int32_t kWriteKeepMask = 0x3FFFFFF;
 // CLEAR (bit 6) set for one write, then cleared again within the 28-bit word.
 constexpr std::int32_t kClearBit = 0x40;
 constexpr std::int32_t kClearOffMask = 0x0FFFFFBF;
@@ -155,8 +151,7 @@ void PmuPage::showPmuWord(std::int32_t code) {
 }
 
 void PmuPage::refreshChannels() {
-  StoredWords& w = session_.words;
-  w.pmuWord = (w.pmuWord & kContentsAndHeader) | w.chanBits;
+  session_.words.refreshPmuChannels();
 }
 
 void PmuPage::showWord() {
@@ -243,7 +238,7 @@ void PmuPage::writeRegister() {
   systemForceSense_->runHandler();
   channelEnable_->runHandler();
   StoredWords& w = session_.words;
-  w.pmuWord = (w.pmuWord & kWriteKeepMask) | w.chanBits;
+  w.pmuChannelsForWrite();
   showWord();
   // The display shows what the chip holds: a word refused for want of a channel is not shown.
   if (session_.sendPmuWord(w.pmuWord)) {

@@ -14,9 +14,7 @@ namespace kv4410::ui {
 inline QStringList listItems(const FieldDef& field) {
   QStringList items;
   if (field.listValues.empty()) {
-    for (std::string_view text : field.values) {
-      items << qtext(text);
-    }
+    return qtextList(field.values);
   } else {
     for (std::uint32_t value : field.listValues) {
       items << qtext(field.valueText(value));

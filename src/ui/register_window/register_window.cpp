@@ -360,7 +360,7 @@ void RegisterWindow::onChannel(int channel, bool ticked) {
   StoredWords& w = session_.words;
   const auto bit = static_cast<std::int32_t>(channelBit(channel));
   w.chanBits = ticked ? (w.chanBits | bit) : (w.chanBits & ~bit);
-  w.pmuWord = (w.pmuWord & 0xFFFFFF) | w.chanBits;
+  w.refreshPmuChannels();
   w.dacRequestWord |= w.chanBits;
   session_.showSerialWord(w.pmuWord);
   dacPage_->showDacInput(w.chanBits);

@@ -27,16 +27,6 @@ const FieldDef& sysField(std::string_view key) {
 // Bits 28..31 never belong to a system control word: clearing a field clears them too.
 constexpr std::int32_t kClearHighBits = 0x0FFFFFFF;
 
-// The thermal list sets the enable (bit 5) and the shutdown temperature (bits 4..3) together,
-// and clears the unused bits 1..0 with them.
-constexpr std::int32_t kThermalClearMask = 0x3B;
-constexpr std::array<std::int32_t, 6> kThermalWords = {0x00, 0x20, 0x20, 0x28, 0x30, 0x38};
-const QStringList kThermalItems = {QStringLiteral("DISABLED"),     QStringLiteral("ENABLED"),
-                                   QStringLiteral("TJ = 130degC"), QStringLiteral("TJ = 120degC"),
-                                   QStringLiteral("TJ = 110degC"), QStringLiteral("TJ = 100degC")};
-// "UNLATCHED" clears bits 2..0; "LATCHED" sets bit 2 only.
-constexpr std::int32_t kUnlatchedClearMask = 0x07;
-
 }  // namespace
 
 SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
@@ -144,10 +134,11 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
       makeGroup(this, QStringLiteral("fraTHERMAL"), QStringLiteral("DIE THERMAL SHUTDOWN"));
   auto* thermalLayout = new QVBoxLayout(thermalFrame);
   {
-    auto* combo = makeList(thermalFrame, QStringLiteral("TEMPSET"), kThermalItems);
+    const QStringList thermalItems = qtextList(thermalListItems());
+    auto* combo = makeList(thermalFrame, QStringLiteral("TEMPSET"), thermalItems);
     thermalLayout->addWidget(combo);
     thermal_ = new Selector(
-        combo, kThermalItems.value(2), [this](int index) { onThermal(index); }, &session_);
+        combo, thermalItems.value(2), [this](int index) { onThermal(index); }, &session_);
     session_.hub().registerSelector(WindowId::Register, combo->objectName(), thermal_);
   }
   thermalLayout->addStretch(1);
@@ -232,11 +223,10 @@ void SystemPage::onCurrentGain(int index) {
 }
 
 void SystemPage::onThermal(int index) {
+  // With no entry chosen the list still clears its bits.
   std::int32_t& word = session_.words.sysWord;
-  word &= ~kThermalClearMask & kClearHighBits;
-  if (index >= 0 && index < static_cast<int>(kThermalWords.size())) {
-    word |= kThermalWords[static_cast<std::size_t>(index)];
-  }
+  word = static_cast<std::int32_t>(composeThermalList(static_cast<std::uint32_t>(word), index)) &
+         kClearHighBits;
   showWord();
   if (index >= 0) {
     session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboTemp"), index);
@@ -245,10 +235,9 @@ void SystemPage::onThermal(int index) {
 
 void SystemPage::onLatch(int index) {
   std::int32_t& word = session_.words.sysWord;
+  word = static_cast<std::int32_t>(composeLatchList(static_cast<std::uint32_t>(word), index));
   if (index == 0) {
-    word &= ~kUnlatchedClearMask & kClearHighBits;
-  } else if (index == 1) {
-    word |= static_cast<std::int32_t>(sysField("LATCH").mask());
+    word &= kClearHighBits;
   }
   showWord();
   if (index >= 0) {
