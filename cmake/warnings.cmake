@@ -1,4 +1,6 @@
-# Project-wide warnings; CI builds with KV4410_WERROR=ON.
+# Project-wide warnings. KV4410_WERROR makes them errors: on in the dev and asan presets and in
+# CI (which builds the release preset with it too), off for a user's release build, so a newer
+# compiler's new warning never stops the program from building.
 add_compile_options(-Wall -Wextra -Wpedantic)
 if(KV4410_WERROR)
   add_compile_options(-Werror)

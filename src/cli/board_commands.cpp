@@ -85,15 +85,38 @@ std::optional<int> smallNumber(std::string_view text, int low, int high) {
   return value;
 }
 
+std::string upperCase(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return upper;
+}
+
 std::optional<DacGroup> groupNamed(std::string_view name) {
+  const std::string upper = upperCase(name);
   for (const DacGroup group :
        {DacGroup::Fin, DacGroup::Cll, DacGroup::Clh, DacGroup::Cpl, DacGroup::Cph}) {
-    std::string upper(name);
-    for (char& c : upper) {
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
     if (upper == groupName(group)) {
       return group;
+    }
+  }
+  return std::nullopt;
+}
+
+// x1, m or c, in any case. A table rather than a chain of optionals: GCC 12 at -O2 takes the
+// chained form for a possibly uninitialised read.
+std::optional<DacRegister> dacRegisterNamed(std::string_view name) {
+  struct Named {
+    const char* name;
+    DacRegister reg;
+  };
+  static constexpr Named kRegisters[] = {
+      {"X1", DacRegister::X1}, {"M", DacRegister::M}, {"C", DacRegister::C}};
+  const std::string upper = upperCase(name);
+  for (const Named& r : kRegisters) {
+    if (upper == r.name) {
+      return r.reg;
     }
   }
   return std::nullopt;
@@ -175,11 +198,7 @@ std::optional<Command> parseCommand(const Tokens& t, std::string& error) {
       const auto channel = smallNumber(t[2], 0, kChannelCount - 1);
       const auto group = groupNamed(t[3]);
       const auto level = smallNumber(t[4], 0, 5);
-      const std::string& reg = t[5];
-      const std::optional<DacRegister> kind = reg == "x1"  ? std::optional{DacRegister::X1}
-                                              : reg == "m" ? std::optional{DacRegister::M}
-                                              : reg == "c" ? std::optional{DacRegister::C}
-                                                           : std::nullopt;
+      const auto kind = dacRegisterNamed(t[5]);
       if (!channel || !group || !level || !kind || !groupHasLevel(*group, *level)) {
         error =
             "read dac takes CH (0-3) GROUP (FIN, CLL, CLH, CPL, CPH) LEVEL (0-5; CLL and CLH "

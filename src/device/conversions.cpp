@@ -146,6 +146,15 @@ RangeLimits currentRangeLimits(float vref, float miGain, double rsenseDisplay) {
   return limits;
 }
 
+double adcVolts(std::int32_t code, float vref) {
+  return code * (static_cast<double>(vref) / kCodeSpan);
+}
+
+float adcVoltsSingle(std::int32_t code, float vref) {
+  const float lsb = vref / 65536.0F;
+  return lsb * static_cast<float>(code);
+}
+
 float effectiveCodeVoltage(std::int64_t x1, float vref, std::int32_t offsetCode) {
   // With M = 0xFFFF and C = 0x8000 the chip's X2 = x1 * 65536 / 65536 + 32768 - 32768 = x1.
   const auto x2 = static_cast<std::int32_t>(std::clamp<std::int64_t>(x1, 0, 65536));

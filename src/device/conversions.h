@@ -50,6 +50,13 @@ RangeLimits voltageRangeLimits(float vref, std::int32_t offsetCode);
 // Z/S = 4.5 VREF (-32768/65536) / (MI gain * R), R from senseResistorDisplay.
 RangeLimits currentRangeLimits(float vref, float miGain, double rsenseDisplay);
 
+// The board ADC spans 0 to VREF in 65536 steps. Volts of an ADC code, code * (VREF / 65536),
+// in double precision (the sweeps' LSB is a double).
+double adcVolts(std::int32_t code, float vref);
+// The same with the LSB held in single precision and the product rounded to single (the
+// automated channel test's arithmetic).
+float adcVoltsSingle(std::int32_t code, float vref);
+
 // Voltage that an x1 code finally produces with M and C at their defaults: X2 = x1, limited to
 // 0..65536 (65536 is the upper limit), through the voltage formula, as single precision.
 float effectiveCodeVoltage(std::int64_t x1, float vref, std::int32_t offsetCode);

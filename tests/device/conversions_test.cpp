@@ -226,5 +226,19 @@ TEST(DeviceConversions, EffectiveCodeVoltage) {
             voltageRangeLimits(5.0F, kOffset).zeroScale);
 }
 
+// The channel test's limit edges (VREF 5): 60293 -> 4.5999908 passes 4.6, 60294 -> 4.6000671
+// does not; the sweep's double form spans 0 .. VREF too, and half the reference halves it.
+TEST(DeviceConversions, AdcCodeToVolts) {
+  EXPECT_FLOAT_EQ(adcVoltsSingle(60293, 5.0F), 4.5999908F);
+  EXPECT_LE(adcVoltsSingle(60293, 5.0F), 4.6F);
+  EXPECT_GT(adcVoltsSingle(60294, 5.0F), 4.6F);
+  EXPECT_GE(adcVoltsSingle(57672, 5.0F), 4.4F);
+  EXPECT_LT(adcVoltsSingle(57671, 5.0F), 4.4F);
+  EXPECT_DOUBLE_EQ(adcVolts(32768, 5.0F), 2.5);
+  EXPECT_DOUBLE_EQ(adcVolts(32768, 2.5F), 1.25);
+  EXPECT_DOUBLE_EQ(adcVolts(65535, 5.0F), 4.999923706054688);
+  EXPECT_DOUBLE_EQ(adcVolts(0, 5.0F), 0.0);
+}
+
 }  // namespace
 }  // namespace kv4410
