@@ -10,6 +10,7 @@
 
 #include "board/board_factory.h"
 #include "board/board_link.h"
+#include "device/stored_words.h"
 #include "ui/common/window_hub.h"
 
 namespace kv4410::board {
@@ -20,30 +21,10 @@ namespace kv4410::ui {
 
 class MessageSink;
 
-// Register images shared by all windows.
-struct StoredWords {
-  std::int32_t sysWord = 0;
-  std::int32_t pmuWord = 0;
-  std::int32_t chanBits = 0;
-  std::int32_t dacWord = 0;
-  std::int32_t pmuRequestWord = 0;
-  std::int32_t dacRequestWord = 0;
+using kv4410::ConversionValues;
+using kv4410::StoredWords;
 
-  // PMU word refresh: the present channel selection in bits 24..27, nothing above them.
-  void refreshPmuChannels() { pmuWord = (pmuWord & 0xFFFFFF) | chanBits; }
-  // Before a PMU write ("WRITE PMU REGISTER", "Update"): bits 0..25 are kept, so the PMU 0
-  // and PMU 1 bits of the composed word stay, ORed with the present selection.
-  void pmuChannelsForWrite() { pmuWord = (pmuWord & 0x3FFFFFF) | chanBits; }
-};
-
-// Conversion values shared by all windows.
-struct ConversionValues {
-  float vref = 5.0F;
-  float miGain = 10.0F;
-  std::int16_t rangeIndex = 0;  // 0 = 5 uA ... 3 = 2 mA, 4 = external
-};
-
-class Session : public QObject {
+class Session : public QObject, public WordSender {
   Q_OBJECT
  public:
   // `messages` shows message boxes (and board errors); the session does not own it.
@@ -65,7 +46,7 @@ class Session : public QObject {
 
   // The one send routine: shows the word as eight hex digits in the serial-word field
   // (serialWordShown) and hands it to SPIWrite.
-  void SPIout(std::int32_t code);
+  void SPIout(std::int32_t code) override;
   // A PMU register word: sent through SPIout only when it carries a channel bit (bits 24..27);
   // a word without one would reach the chip as a system control write. A refused word shows
   // "Please select at least One PMU channel" at most once per user action, and never at
