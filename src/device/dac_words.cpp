@@ -17,7 +17,7 @@ struct GroupInfo {
 const GroupInfo& info(DacGroup group) {
   // Order of DacGroup.
   static const GroupInfo kGroups[] = {
-      {"OFFSET", 0x000000, 0, 0, "A492"}, {"FIN", 0x080000, 0, 5, "8000"},
+      {"OFFSET", 0x000000, 0, 0, "A492"}, {"FIN", kFinDacBase, 0, 5, "8000"},
       {"CLL", 0x100000, 4, 5, "0000"},    {"CLH", 0x180000, 4, 5, "FFFF"},
       {"CPL", 0x200000, 0, 5, "0000"},    {"CPH", 0x280000, 0, 5, "FFFF"},
   };

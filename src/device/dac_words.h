@@ -21,6 +21,11 @@ inline constexpr std::array<DacGroup, 6> kDacGroups = {
 inline constexpr int kVoltageRangeLevel = 5;   // level index of "Voltage Range"
 inline constexpr int kCurrentRangesLevel = 4;  // CLL/CLH "Current Ranges" (= "±Ext Rsense")
 
+// FIN DAC group base (address 8) shifted to bit 16: the force level's registers.
+inline constexpr std::int32_t kFinDacBase = 0x080000;
+// The x1 register of the FIN DAC at the "Voltage Range" level (address 13), without channels.
+inline constexpr std::int32_t kFinVoltageX1 = kModeX1 | kFinDacBase | (kVoltageRangeLevel << 16);
+
 // `dacadd`: the group's base address already shifted to bit 16 (0, 0x080000, ... 0x280000).
 std::int32_t groupBase(DacGroup group);
 std::int32_t modeOf(DacRegister reg);

@@ -202,6 +202,29 @@ const RegisterDef& alarmStatusRegister() {
   return reg;
 }
 
+const FieldDef& field(SysField which) {
+  return systemControlRegister().fields[static_cast<std::size_t>(which)];
+}
+
+const FieldDef& field(PmuField which) {
+  return pmuRegister().fields[static_cast<std::size_t>(which)];
+}
+
+const FieldDef& clampEnableField(int channel) {
+  return field(static_cast<SysField>(static_cast<int>(SysField::ClampEn0) - (channel & 3)));
+}
+
+const FieldDef& comparatorEnableField(int channel) {
+  return field(static_cast<SysField>(static_cast<int>(SysField::CompEn0) - (channel & 3)));
+}
+
+std::uint32_t composeMeasoutGainList(std::uint32_t sysWord, int entry) {
+  if (entry < 0 || entry > 1) {
+    return sysWord;
+  }
+  return composeField(sysWord, field(SysField::Gain1), entry == 0 ? 1 : 0);
+}
+
 const std::vector<std::string_view>& thermalListItems() {
   static const std::vector<std::string_view> items = {
       "DISABLED", "ENABLED", "TJ = 130degC", "TJ = 120degC", "TJ = 110degC", "TJ = 100degC"};
@@ -209,26 +232,25 @@ const std::vector<std::string_view>& thermalListItems() {
 }
 
 std::uint32_t composeThermalList(std::uint32_t sysWord, int entry) {
-  const RegisterDef& reg = systemControlRegister();
-  std::uint32_t word = composeField(sysWord, reg.field("UNUSED"), 0);
-  word = composeField(word, reg.field("SHUTDOWN_TEMP"), 0);
-  word = composeField(word, reg.field("THERMAL_EN"), 0);
+  std::uint32_t word = composeField(sysWord, field(SysField::Unused), 0);
+  word = composeField(word, field(SysField::ShutdownTemp), 0);
+  word = composeField(word, field(SysField::ThermalEn), 0);
   if (entry < 1 || entry >= static_cast<int>(thermalListItems().size())) {
     return word;  // "DISABLED", or no entry
   }
-  word = composeField(word, reg.field("THERMAL_EN"), 1);
+  word = composeField(word, field(SysField::ThermalEn), 1);
   // Entries from "TJ = 120degC" on lower the threshold by 10 degC each.
-  return entry >= 3
-             ? composeField(word, reg.field("SHUTDOWN_TEMP"), static_cast<std::uint32_t>(entry - 2))
-             : word;
+  return entry >= 3 ? composeField(word, field(SysField::ShutdownTemp),
+                                   static_cast<std::uint32_t>(entry - 2))
+                    : word;
 }
 
 std::uint32_t composeLatchList(std::uint32_t sysWord, int entry) {
-  const RegisterDef& reg = systemControlRegister();
   if (entry == 0) {
-    return composeField(composeField(sysWord, reg.field("LATCH"), 0), reg.field("UNUSED"), 0);
+    return composeField(composeField(sysWord, field(SysField::Latch), 0), field(SysField::Unused),
+                        0);
   }
-  return entry == 1 ? composeField(sysWord, reg.field("LATCH"), 1) : sysWord;
+  return entry == 1 ? composeField(sysWord, field(SysField::Latch), 1) : sysWord;
 }
 
 std::uint32_t composeField(std::uint32_t word, const FieldDef& field, std::uint32_t value) {

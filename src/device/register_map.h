@@ -41,6 +41,54 @@ struct RegisterDef {
 
 const RegisterDef& systemControlRegister();
 const RegisterDef& pmuRegister();
+
+// The fields of the two composed registers by enumerator, in table order (highest bits first),
+// so a handler never looks a field up by a name that could be wrong at run time.
+enum class SysField {
+  ClampEn3,
+  ClampEn2,
+  ClampEn1,
+  ClampEn0,
+  CompEn3,
+  CompEn2,
+  CompEn1,
+  CompEn0,
+  CpBias,
+  Dutgnd,
+  GuardAlarm,
+  ClampAlarm,
+  ForceSense10k,
+  GuardEn,
+  Gain1,
+  Gain0,
+  ThermalEn,
+  ShutdownTemp,
+  Latch,
+  Unused,
+};
+enum class PmuField {
+  Enable,
+  Force,
+  X,
+  Range,
+  Measure,
+  Fin,
+  SysForceSense,
+  Clamp,
+  Comp,
+  Compare,
+  Clear,
+  Unused,
+};
+const FieldDef& field(SysField which);
+const FieldDef& field(PmuField which);
+// "CH0".."CH3" of CLAMP ENABLE and "CPOLH0".."CPOLH3" of COMPARATOR EN, by channel 0..3.
+const FieldDef& clampEnableField(int channel);
+const FieldDef& comparatorEnableField(int channel);
+
+// MEASOUT gain list (GAIN1, bit 7): item 0 "MEASOUT GAIN =0.2" sets the bit, item 1
+// "MEASOUT GAIN = 1" clears it (gain 1 can drive the 5 V ADC beyond its range).
+std::uint32_t composeMeasoutGainList(std::uint32_t sysWord, int entry);
 // Bits 28..22 of every word: "RW", "CHANNEL" (CH3..CH0), "MODE" (M1 M2).
 const RegisterDef& wordHeader();
 // Bits 21..0 of a DAC register word: "ADDRESS" (A5..A0) and "CODE" (D15..D0).

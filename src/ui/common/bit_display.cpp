@@ -86,7 +86,7 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
   }
 }
 
-void BitDisplay::show(std::int32_t code) {
+void BitDisplay::showWord(std::int32_t code) {
   const std::vector<char> bits = displayBits(layout_, code);
   if (bits.size() != boxes_.size()) {
     return;  // a word outside the display's range leaves the boxes as they were

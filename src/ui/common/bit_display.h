@@ -21,7 +21,7 @@ class BitDisplay : public QFrame {
 
   // Fills the boxes from `code` as the display's DecToBin routine does; a write display leaves
   // them as they were for a word outside 0..0x1FFFFFFF.
-  void show(std::int32_t code);
+  void showWord(std::int32_t code);
   // Sets one box's text directly (the DAC read page shows channel bits as it changes them).
   void setBit(int bit, bool value);
   QString bitText(int bit) const;

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QPalette>
 
 #include "ui/common/session.h"
 
@@ -16,12 +18,24 @@ class KeyDiscarder : public QObject {
  public:
   using QObject::QObject;
 
+ private:
+  static bool isFocusKey(const QKeyEvent* key) {
+    const bool plain = (key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == 0;
+    return plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab);
+  }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     switch (event->type()) {
       case QEvent::KeyPress:
       case QEvent::KeyRelease:
       case QEvent::ShortcutOverride:
+        // Tab and Shift+Tab move the focus on, as from any other control.
+        if (isFocusKey(static_cast<QKeyEvent*>(event))) {
+          return QObject::eventFilter(watched, event);
+        }
+        event->accept();
+        return true;
       case QEvent::Wheel:
       case QEvent::InputMethod:
         event->accept();
@@ -38,6 +52,11 @@ Selector::Selector(QComboBox* list, const QString& initialText, Handler handler,
     : QObject(list), list_(list), handler_(std::move(handler)), session_(session) {
   list_->setEditable(false);
   list_->setPlaceholderText(initialText);
+  // The initial text is what the list shows, not a hint: it is drawn like a chosen item, so the
+  // list does not look disabled before its first choice.
+  QPalette palette = list_->palette();
+  palette.setColor(QPalette::PlaceholderText, palette.color(QPalette::ButtonText));
+  list_->setPalette(palette);
   list_->setCurrentIndex(-1);
   list_->installEventFilter(new KeyDiscarder(this));
   connect(list_, &QComboBox::activated, this, [this](int index) { run(index, false); });

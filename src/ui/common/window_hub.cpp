@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
 
 namespace kv4410::ui {
@@ -58,26 +59,21 @@ void WindowHub::show(WindowId id) {
   widget->activateWindow();
 }
 
-void WindowHub::registerSelector(WindowId id, const QString& objectName, Selector* selector) {
-  selectors_[id].insert(objectName, selector);
+void WindowHub::registerSelector(Mirrored id, Selector* selector) {
+  selectors_[id] = selector;
 }
 
-Selector* WindowHub::selector(WindowId id, const QString& objectName) {
-  auto found = selectors_.find(id);
-  if (found == selectors_.end()) {
-    return nullptr;
-  }
-  return found->second.value(objectName, nullptr);
+Selector* WindowHub::selector(Mirrored id) const {
+  const auto found = selectors_.find(id);
+  return found == selectors_.end() ? nullptr : found->second;
 }
 
-void WindowHub::mirror(WindowId id, const QString& objectName, int index) {
-  if (!available(id)) {
+void WindowHub::mirror(Mirrored id, int index) {
+  const WindowId owner = mirroredSelector(id).window;
+  if (!available(owner) || window(owner) == nullptr) {
     return;
   }
-  if (window(id) == nullptr) {
-    return;
-  }
-  if (Selector* target = selector(id, objectName)) {
+  if (Selector* target = selector(id)) {
     target->select(index);
   }
 }
@@ -110,7 +106,9 @@ void WindowHub::destroyAll() {
 
 void WindowHub::forget(WindowId id) {
   windows_.erase(id);
-  selectors_.erase(id);
+  for (auto it = selectors_.begin(); it != selectors_.end();) {
+    it = mirroredSelector(it->first).window == id ? selectors_.erase(it) : std::next(it);
+  }
   if (auto found = destroyedWatch_.find(id); found != destroyedWatch_.end()) {
     QObject::disconnect(found->second);
     destroyedWatch_.erase(found);

@@ -2,7 +2,6 @@
 // Creates the program's windows on first use and carries the mirroring between their selectors.
 // A window is built (hidden) the first time anything reaches it, then its start-up runs to
 // completion before the access goes on; windows are kept until the program ends.
-#include <QHash>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -12,6 +11,7 @@
 namespace kv4410::ui {
 
 class Selector;
+enum class Mirrored;
 
 enum class WindowId { Register, PmuControl, Sweep, TestProcedure, About };
 
@@ -44,13 +44,13 @@ class WindowHub {
   // Shows the window without blocking (creating it first if needed) and raises it.
   void show(WindowId id);
 
-  // Every window registers its mirrored selectors by object name.
-  void registerSelector(WindowId id, const QString& objectName, Selector* selector);
-  Selector* selector(WindowId id, const QString& objectName);
+  // Every window registers the selectors that other windows set (see mirrored_selectors.h).
+  void registerSelector(Mirrored id, Selector* selector);
+  Selector* selector(Mirrored id) const;
 
   // Sets a selector of another window, creating that window first; runs its handler only when
   // the selection actually changes. Does nothing when the window kind is not available.
-  void mirror(WindowId id, const QString& objectName, int index);
+  void mirror(Mirrored id, int index);
 
   // Adopts a window built outside a factory (the main window builds itself first).
   void adopt(WindowId id, ManagedWindow* window);
@@ -62,7 +62,7 @@ class WindowHub {
   std::map<WindowId, Factory> factories_;
   std::map<WindowId, ManagedWindow*> windows_;
   std::vector<WindowId> creationOrder_;
-  std::map<WindowId, QHash<QString, Selector*>> selectors_;
+  std::map<Mirrored, Selector*> selectors_;
   std::map<WindowId, QMetaObject::Connection> destroyedWatch_;
 
   void forget(WindowId id);

@@ -29,9 +29,11 @@
 #include "ui/common/entry_checks.h"
 #include "ui/common/measout_warning.h"
 #include "ui/common/message_sink.h"
+#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
+#include "ui/common/window_menus.h"
 #include "ui/pmu_control/key_press_hook.h"
 #include "ui/pmu_control/pmu_level_calculations.h"
 
@@ -46,8 +48,6 @@ const QString kVrefOutOfRange =
 const QString kRsenseOutOfRange =
     QStringLiteral("Number too large. Please reenter voltage between 10k ohms and 12.5.");
 
-// FIN DAC group base (address 8) shifted to bit 16.
-constexpr std::int32_t kFinDacAddress = 0x80000;
 // The third reference option and the reference entry accept whole volts from 0 to 5.
 constexpr int kVrefEntryMax = 5;
 // The external sense resistor's limits, ohms.
@@ -56,18 +56,6 @@ constexpr float kRsenseMax = 10000.0F;
 // The external current range (cboIrange entry 4) is the last one that selects a sense resistor;
 // entries 5 and 6 only switch the "Always on Ext Range" mode.
 constexpr int kExternalRange = 4;
-
-const FieldDef& pmuField(std::string_view key) {
-  return pmuRegister().field(key);
-}
-const FieldDef& sysField(std::string_view key) {
-  return systemControlRegister().field(key);
-}
-
-std::int32_t withField(std::int32_t word, const FieldDef& field, int value) {
-  return static_cast<std::int32_t>(
-      composeField(static_cast<std::uint32_t>(word), field, static_cast<std::uint32_t>(value)));
-}
 
 // This window's result fields: fixed width, right-aligned digits in the fixed font.
 QLineEdit* resultDisplay(QWidget* parent, const QString& name, int width) {
@@ -147,7 +135,7 @@ PmuControlWindow::PmuControlWindow(Session& session, QWidget* parent)
   layout->addLayout(columns, 1);
   layout->addWidget(buildStatusPanel());
 
-  buildMenus();
+  installWindowMenus(this, WindowId::PmuControl, session_.hub());
 
   PmuLevelFields fields;
   fields.force = cboForce_;
@@ -207,17 +195,18 @@ QGroupBox* PmuControlWindow::buildForceGroup() {
   cboForce_ = makeList(group, QStringLiteral("cboForce"),
                        {QStringLiteral("Force Voltage"), QStringLiteral("Force Current"),
                         QStringLiteral("Hi-Z FOH Voltage"), QStringLiteral("Hi-Z FOH Current")});
-  cboIrange_ =
-      makeList(group, QStringLiteral("cboIrange"),
-               {QStringLiteral("5uA current range"), QStringLiteral("20uA current range"),
-                QStringLiteral("200uA current range"), QStringLiteral("2mA current range"),
-                QStringLiteral("Ext Current range"), QStringLiteral("Disable Always on Ext Range"),
-                QStringLiteral("Enable Always on Ext Range")});
-  cboMeasure_ = makeList(group, QStringLiteral("cboMeasure"),
-                         {QStringLiteral("Measure Current"), QStringLiteral("Measure Voltage"),
-                          QStringLiteral("Measure Temp Sensor"), QStringLiteral("HiZ Measout")});
-  cboCompare_ = makeList(group, QStringLiteral("cboCompare"),
-                         {QStringLiteral("Compare Current"), QStringLiteral("Compare Voltage")});
+  selIrange_ =
+      makeMirroredList(group, session_, Mirrored::PmuCurrentRange,
+                       QStringLiteral("2mA current range"), [this](int entry) { onIrange(entry); });
+  selMeasure_ =
+      makeMirroredList(group, session_, Mirrored::PmuMeasure, QStringLiteral("Measure Voltage"),
+                       [this](int entry) { onMeasure(entry); });
+  selCompare_ =
+      makeMirroredList(group, session_, Mirrored::PmuCompare, QStringLiteral("Compare Current"),
+                       [this](int entry) { onCompare(entry); });
+  cboIrange_ = selIrange_->list();
+  cboMeasure_ = selMeasure_->list();
+  cboCompare_ = selCompare_->list();
   chkCLAMPEN_ = makeCheck(group, QStringLiteral("chkCLAMPEN"), QStringLiteral("Clamp Enable"));
 
   txtForce_ = makeEntry(group, QStringLiteral("txtForce"), QStringLiteral("0"));
@@ -345,8 +334,9 @@ QGroupBox* PmuControlWindow::buildAlarmGroup() {
   auto* group = makeGroup(this, QStringLiteral("fraAlarms"), QStringLiteral("OPEN DRAIN ALARMS"));
   Chkalm_[2] = makeCheck(group, QStringLiteral("Chkalm_2"), QStringLiteral("CLAMP ALARM"));
   Chkalm_[1] = makeCheck(group, QStringLiteral("Chkalm_1"), QStringLiteral("GUARD ALARM"));
-  cboLatched_ = makeList(group, QStringLiteral("cboLatched"),
-                         {QStringLiteral("UNLATCHED"), QStringLiteral("LATCHED")});
+  selLatched_ = makeMirroredList(group, session_, Mirrored::PmuLatched, QStringLiteral("UNLATCHED"),
+                                 [this](int entry) { onLatched(entry); });
+  cboLatched_ = selLatched_->list();
   auto* layout = new QVBoxLayout(group);
   layout->addWidget(Chkalm_[2]);
   layout->addWidget(Chkalm_[1]);
@@ -357,7 +347,10 @@ QGroupBox* PmuControlWindow::buildAlarmGroup() {
 QGroupBox* PmuControlWindow::buildThermalGroup() {
   auto* group =
       makeGroup(this, QStringLiteral("fraThermal"), QStringLiteral("DIE THERMAL SHUTDOWN"));
-  cboTemp_ = makeList(group, QStringLiteral("cboTemp"), qtextList(thermalListItems()));
+  selTemp_ =
+      makeMirroredList(group, session_, Mirrored::PmuThermal, QStringLiteral("ENABLED AT 130degC"),
+                       [this](int entry) { onTemp(entry); });
+  cboTemp_ = selTemp_->list();
   auto* layout = new QVBoxLayout(group);
   layout->addWidget(cboTemp_);
   return group;
@@ -365,10 +358,14 @@ QGroupBox* PmuControlWindow::buildThermalGroup() {
 
 QGroupBox* PmuControlWindow::buildGainGroup() {
   auto* group = makeGroup(this, QStringLiteral("fraGain"), QStringLiteral("GAIN SETTING"));
-  cboMeasI_ = makeList(group, QStringLiteral("cboMeasI"),
-                       {QStringLiteral("I MEAS GAIN = 10"), QStringLiteral("I MEAS GAIN = 5")});
-  cboMeasout_ = makeList(group, QStringLiteral("cboMeasout"),
-                         {QStringLiteral("MEASOUT GAIN =0.2"), QStringLiteral("MEASOUT GAIN = 1")});
+  selMeasI_ =
+      makeMirroredList(group, session_, Mirrored::PmuCurrentGain, QStringLiteral("I MEAS GAIN =10"),
+                       [this](int entry) { onMeasI(entry); });
+  selMeasout_ = makeMirroredList(group, session_, Mirrored::PmuMeasoutGain,
+                                 QStringLiteral("MEASOUT GAIN = 0.2"),
+                                 [this](int entry) { onMeasout(entry); });
+  cboMeasI_ = selMeasI_->list();
+  cboMeasout_ = selMeasout_->list();
   auto* layout = new QVBoxLayout(group);
   layout->addWidget(cboMeasI_);
   layout->addWidget(cboMeasout_);
@@ -422,62 +419,13 @@ QWidget* PmuControlWindow::buildStatusPanel() {
   return panel;
 }
 
-void PmuControlWindow::buildMenus() {
-  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-  file->setObjectName(QStringLiteral("mnuFile"));
-  mnuSweep_ = file->addAction(QStringLiteral("Voltage Current Sweeps"));
-  mnuSweep_->setObjectName(QStringLiteral("mnuSweep"));
-  mnuReg_ = file->addAction(QStringLiteral("Individual Register Access"));
-  mnuReg_->setObjectName(QStringLiteral("mnuReg"));
-  file->addSeparator();
-  mnuExit_ = file->addAction(QStringLiteral("Exit"));
-  mnuExit_->setObjectName(QStringLiteral("mnuExit"));
-
-  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-  help->setObjectName(QStringLiteral("mnuHelp"));
-  mnuAbout_ = help->addAction(QStringLiteral("About"));
-  mnuAbout_->setObjectName(QStringLiteral("mnuAbout"));
-
-  WindowHub& hub = session_.hub();
-  connect(mnuSweep_, &QAction::triggered, this, [&hub] { hub.show(WindowId::Sweep); });
-  connect(mnuReg_, &QAction::triggered, this, [&hub] { hub.show(WindowId::Register); });
-  connect(mnuExit_, &QAction::triggered, this, [] { QCoreApplication::quit(); });
-  connect(mnuAbout_, &QAction::triggered, this, [&hub] { hub.show(WindowId::About); });
-  // Window kinds the program does not have yet keep their entries disabled.
-  connect(file, &QMenu::aboutToShow, this, [this] { refreshMenus(); });
-  connect(help, &QMenu::aboutToShow, this, [this] { refreshMenus(); });
-  refreshMenus();
-}
-
-void PmuControlWindow::refreshMenus() {
-  const WindowHub& hub = session_.hub();
-  mnuSweep_->setEnabled(hub.available(WindowId::Sweep));
-  mnuReg_->setEnabled(hub.available(WindowId::Register));
-  mnuAbout_->setEnabled(hub.available(WindowId::About));
-}
-
 void PmuControlWindow::createSelectors() {
   Session* s = &session_;
   selForce_ = new Selector(
       cboForce_, QStringLiteral("Force Voltage"), [this](int entry) { onForce(entry); }, s);
-  selIrange_ = new Selector(
-      cboIrange_, QStringLiteral("2mA current range"), [this](int entry) { onIrange(entry); }, s);
-  selMeasure_ = new Selector(
-      cboMeasure_, QStringLiteral("Measure Voltage"), [this](int entry) { onMeasure(entry); }, s);
-  selCompare_ = new Selector(
-      cboCompare_, QStringLiteral("Compare Current"), [this](int entry) { onCompare(entry); }, s);
   selSysforce_ = new Selector(
       cboSysforce_, QStringLiteral("SYSTEM FORCE/SENSE Disconnected"),
       [this](int entry) { onSysforce(entry); }, s);
-  selLatched_ = new Selector(
-      cboLatched_, QStringLiteral("UNLATCHED"), [this](int entry) { onLatched(entry); }, s);
-  selTemp_ = new Selector(
-      cboTemp_, QStringLiteral("ENABLED AT 130degC"), [this](int entry) { onTemp(entry); }, s);
-  selMeasI_ = new Selector(
-      cboMeasI_, QStringLiteral("I MEAS GAIN =10"), [this](int entry) { onMeasI(entry); }, s);
-  selMeasout_ = new Selector(
-      cboMeasout_, QStringLiteral("MEASOUT GAIN = 0.2"), [this](int entry) { onMeasout(entry); },
-      s);
 
   for (int i = 0; i < 4; ++i) {
     new Selector(
@@ -497,16 +445,6 @@ void PmuControlWindow::createSelectors() {
     new Selector(
         optRef_[i], i == 0, [this, i](int checked) { onReference(i, checked); }, s);
   }
-
-  // The selectors that the register and sweep windows set.
-  WindowHub& hub = session_.hub();
-  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboIrange"), selIrange_);
-  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboMeasure"), selMeasure_);
-  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboCompare"), selCompare_);
-  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboLatched"), selLatched_);
-  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboTemp"), selTemp_);
-  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboMeasI"), selMeasI_);
-  hub.registerSelector(WindowId::PmuControl, QStringLiteral("cboMeasout"), selMeasout_);
 }
 
 // ---- start-up -------------------------------------------------------------------------------
@@ -537,7 +475,9 @@ void PmuControlWindow::refreshPmuWord() {
 }
 
 void PmuControlWindow::setPmuField(const FieldDef& field, int value) {
-  session_.words.pmuWord = withField(session_.words.pmuWord, field, value);
+  session_.words.pmuWord =
+      static_cast<std::int32_t>(composeField(static_cast<std::uint32_t>(session_.words.pmuWord),
+                                             field, static_cast<std::uint32_t>(value)));
 }
 
 void PmuControlWindow::showAndSendPmuWord() {
@@ -550,7 +490,7 @@ void PmuControlWindow::onForce(int entry) {
     return;
   }
   refreshPmuWord();
-  setPmuField(pmuField("FORCE"), entry);
+  setPmuField(field(PmuField::Force), entry);
   if (entry == 0) {
     setUnits(QStringLiteral("V"));
     forceVoltage_ = true;
@@ -569,7 +509,7 @@ void PmuControlWindow::onIrange(int entry) {
     return;
   }
   refreshPmuWord();
-  setPmuField(pmuField("RANGE"), entry);
+  setPmuField(field(PmuField::Range), entry);
   if (entry <= kExternalRange) {
     session_.conversion.rangeIndex = static_cast<std::int16_t>(entry);
     if (!forceVoltage_) {
@@ -579,8 +519,8 @@ void PmuControlWindow::onIrange(int entry) {
     lblrsense_->setVisible(external);
     txtRsense_->setVisible(external);
     WindowHub& hub = session_.hub();
-    hub.mirror(WindowId::Sweep, QStringLiteral("cboSweepI"), entry);
-    hub.mirror(WindowId::Register, QStringLiteral("cboCurrent"), entry);
+    hub.mirror(Mirrored::SweepCurrentRange, entry);
+    hub.mirror(Mirrored::RegisterCurrentRange, entry);
   }
   // "Disable/Enable Always on Ext Range" only switch the chip's mode: the range itself, its
   // units and the other windows' range lists stay as they were.
@@ -595,14 +535,14 @@ void PmuControlWindow::onMeasure(int entry) {
     return;
   }
   refreshPmuWord();
-  setPmuField(pmuField("MEASURE"), entry);
+  setPmuField(field(PmuField::Measure), entry);
   WindowHub& hub = session_.hub();
-  hub.mirror(WindowId::Register, QStringLiteral("cboMeasure"), entry);
+  hub.mirror(Mirrored::RegisterMeasure, entry);
   // The sweep window lists "Measure Voltage" first and "Measure Current" second.
   if (entry == 0) {
-    hub.mirror(WindowId::Sweep, QStringLiteral("cboMeasureVI"), 1);
+    hub.mirror(Mirrored::SweepMeasure, 1);
   } else if (entry == 1) {
-    hub.mirror(WindowId::Sweep, QStringLiteral("cboMeasureVI"), 0);
+    hub.mirror(Mirrored::SweepMeasure, 0);
   }
   showAndSendPmuWord();
 }
@@ -612,8 +552,8 @@ void PmuControlWindow::onCompare(int entry) {
     return;
   }
   refreshPmuWord();
-  setPmuField(pmuField("COMPARE"), entry);
-  session_.hub().mirror(WindowId::Register, QStringLiteral("cboCompare"), entry);
+  setPmuField(field(PmuField::Compare), entry);
+  session_.hub().mirror(Mirrored::RegisterCompare, entry);
   session_.sendPmuWord(session_.words.pmuWord);
   txtPMU_->setText(hexText(session_.words.pmuWord, 8));
 }
@@ -623,13 +563,13 @@ void PmuControlWindow::onSysforce(int entry) {
     return;
   }
   refreshPmuWord();
-  setPmuField(pmuField("SYS_FORCE_SENSE"), entry);
+  setPmuField(field(PmuField::SysForceSense), entry);
   showAndSendPmuWord();
 }
 
 void PmuControlWindow::onClampEnable(int checked) {
   refreshPmuWord();
-  setPmuField(pmuField("CLAMP"), checked);
+  setPmuField(field(PmuField::Clamp), checked);
   showAndSendPmuWord();
 }
 
@@ -641,7 +581,9 @@ void PmuControlWindow::onUpdate() {
 // ---- system control selectors ---------------------------------------------------------------
 
 void PmuControlWindow::setSysField(const FieldDef& field, int value) {
-  session_.words.sysWord = withField(session_.words.sysWord, field, value);
+  session_.words.sysWord =
+      static_cast<std::int32_t>(composeField(static_cast<std::uint32_t>(session_.words.sysWord),
+                                             field, static_cast<std::uint32_t>(value)));
 }
 
 void PmuControlWindow::showAndSendSysWord() {
@@ -655,7 +597,7 @@ void PmuControlWindow::onLatched(int entry) {
   }
   session_.words.sysWord = static_cast<std::int32_t>(
       composeLatchList(static_cast<std::uint32_t>(session_.words.sysWord), entry));
-  session_.hub().mirror(WindowId::Register, QStringLiteral("cboLatched"), entry);
+  session_.hub().mirror(Mirrored::RegisterLatched, entry);
   showAndSendSysWord();
 }
 
@@ -665,7 +607,7 @@ void PmuControlWindow::onTemp(int entry) {
   }
   session_.words.sysWord = static_cast<std::int32_t>(
       composeThermalList(static_cast<std::uint32_t>(session_.words.sysWord), entry));
-  session_.hub().mirror(WindowId::Register, QStringLiteral("TEMPSET"), entry);
+  session_.hub().mirror(Mirrored::RegisterThermal, entry);
   showAndSendSysWord();
 }
 
@@ -673,8 +615,8 @@ void PmuControlWindow::onMeasI(int entry) {
   if (entry < 0) {
     return;
   }
-  setSysField(sysField("GAIN0"), entry);
-  session_.hub().mirror(WindowId::Register, QStringLiteral("IMEASG"), entry);
+  setSysField(field(SysField::Gain0), entry);
+  session_.hub().mirror(Mirrored::RegisterCurrentGain, entry);
   showAndSendSysWord();
 }
 
@@ -682,9 +624,9 @@ void PmuControlWindow::onMeasout(int entry) {
   if (entry < 0) {
     return;
   }
-  // GAIN1 set = MEASOUT gain 0.2; cleared = gain 1, which can drive the 5 V ADC over its range.
-  setSysField(sysField("GAIN1"), entry == 0 ? 1 : 0);
-  session_.hub().mirror(WindowId::Register, QStringLiteral("MEASOUTG"), entry);
+  session_.words.sysWord = static_cast<std::int32_t>(
+      composeMeasoutGainList(static_cast<std::uint32_t>(session_.words.sysWord), entry));
+  session_.hub().mirror(Mirrored::RegisterMeasoutGain, entry);
   if (entry == 1) {
     showMeasoutWarning(session_);
   }
@@ -692,20 +634,21 @@ void PmuControlWindow::onMeasout(int entry) {
 }
 
 void PmuControlWindow::onGuard(int checked) {
-  setSysField(sysField("GUARD_EN"), checked);
+  setSysField(field(SysField::GuardEn), checked);
   showAndSendSysWord();
 }
 
 void PmuControlWindow::onCpoen(int checked) {
   // The comparator outputs of all four channels and the comparator bias go together.
-  for (std::string_view key : {"COMP_EN0", "COMP_EN1", "COMP_EN2", "COMP_EN3", "CP_BIAS"}) {
-    setSysField(sysField(key), checked);
+  for (int channel = 0; channel < 4; ++channel) {
+    setSysField(comparatorEnableField(channel), checked);
   }
+  setSysField(field(SysField::CpBias), checked);
   showAndSendSysWord();
 }
 
 void PmuControlWindow::onAlarm(int index, int checked) {
-  setSysField(sysField(index == 1 ? "GUARD_ALARM" : "CLAMP_ALARM"), checked);
+  setSysField(field(index == 1 ? SysField::GuardAlarm : SysField::ClampAlarm), checked);
   showAndSendSysWord();
 }
 
@@ -771,7 +714,7 @@ void PmuControlWindow::onForceLevelEntered() {
 
 void PmuControlWindow::onFinEntered() {
   if (const std::optional<std::int32_t> code = acceptDacCode(txtFINx1_, session_.messages())) {
-    levels_->DACLOAD(*code, kModeX1, kFinDacAddress);
+    levels_->DACLOAD(*code, kModeX1, kFinDacBase);
   }
 }
 

@@ -52,7 +52,6 @@ class PmuControlWindow : public QMainWindow, public ManagedWindow, public PmuCon
   QGroupBox* buildGainGroup();
   QGroupBox* buildDirectDacGroup();
   QWidget* buildStatusPanel();
-  void buildMenus();
   void createSelectors();
 
   // PMU field selectors: each recomposes pmuWord and sends it at once.
@@ -91,7 +90,6 @@ class PmuControlWindow : public QMainWindow, public ManagedWindow, public PmuCon
   bool onRsenseKey(QKeyEvent* event);
 
   void setUnits(const QString& unit);
-  void refreshMenus();
 
   Session& session_;
   // True while the force mode is Force Voltage (set at load).
@@ -140,10 +138,6 @@ class PmuControlWindow : public QMainWindow, public ManagedWindow, public PmuCon
   QPushButton* cmdRESET_ = nullptr;
   QPushButton* cmdEXIT_ = nullptr;
   // menus
-  QAction* mnuSweep_ = nullptr;
-  QAction* mnuReg_ = nullptr;
-  QAction* mnuExit_ = nullptr;
-  QAction* mnuAbout_ = nullptr;
 
   // Selectors (owned by their controls).
   Selector* selForce_ = nullptr;

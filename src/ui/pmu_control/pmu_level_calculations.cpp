@@ -15,8 +15,6 @@ namespace kv4410::ui {
 
 namespace {
 
-// FIN DAC group base (address 8) shifted to bit 16; the level index is added by DACLOAD.
-constexpr std::int32_t kFinDacAddress = 0x80000;
 // Entries of cboForce that pick the FIN level.
 constexpr int kForceVoltageEntry = 0;
 constexpr int kForceCurrentEntry = 1;
@@ -104,7 +102,7 @@ bool PmuLevelCalculations::ForceVoltageLevel(float volts) {
   if (const std::optional<std::int32_t> fin = parseHexSigned(f_.fin->text().toStdString())) {
     f_.outputV->setText(fixed(effectiveCodeVoltage(*fin, vref, *offset)));
   }
-  DACLOAD(*code, kModeX1, kFinDacAddress);
+  DACLOAD(*code, kModeX1, kFinDacBase);
   return true;
 }
 
@@ -130,7 +128,7 @@ bool PmuLevelCalculations::ForceCurrentLevel(float level) {
     return false;
   }
   f_.dacCode->setText(hexText(*code, 4));
-  DACLOAD(*code, kModeX1, kFinDacAddress);
+  DACLOAD(*code, kModeX1, kFinDacBase);
   return true;
 }
 

@@ -160,7 +160,7 @@ QLineEdit* DacPage::codeField(DacGroup group, DacRegister reg, int level, QWidge
 }
 
 void DacPage::showDacInput(std::int32_t code) {
-  display_->show(code);
+  display_->showWord(code);
 }
 
 void DacPage::DACLOAD(std::int16_t index, std::int32_t lx, std::int32_t mode, std::int32_t dacadd) {

@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -47,8 +46,6 @@ std::int32_t rangeBits(int listIndex) {
 
 // Clears the range bits 18..15, the mode bits 23..22 and the R/W bit 28 of a PMU word.
 constexpr std::int32_t kKeepOutsideRange = 0x0F387FFF;
-// An x1 write of FIN level 5 (the voltage range): mode 11, address 8 + 5.
-constexpr std::int32_t kFinVoltageX1 = 0xCD0000;
 
 QLineEdit* codeField(const QString& name, const QString& text) {
   auto* field = makeEntry(nullptr, name, text);
@@ -67,10 +64,6 @@ QComboBox* list(const QString& name, const QStringList& items) {
   // These lists keep Qt's default sizing (measured once, when first shown).
   box->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
   box->setMinimumWidth(150);
-  // The initial text stands for a selection the routines use, so it is drawn like one.
-  QPalette palette = box->palette();
-  palette.setColor(QPalette::PlaceholderText, palette.color(QPalette::ButtonText));
-  box->setPalette(palette);
   return box;
 }
 
@@ -227,7 +220,7 @@ void LittleRoutinesPage::composeSettlingWords() {
   const std::int32_t chanBits = context_.session().words.chanBits;
   const std::int32_t level = finRegLevel(cboFINREG_->currentIndex());
   // FIN x1 write (mode 11, group base 8) for the selected channels; R/W bit and level cleared.
-  const std::int32_t base = ((chanBits | 0xC80000) & 0x0FF80000) | (level * 0x10000);
+  const std::int32_t base = ((chanBits | kModeX1 | kFinDacBase) & 0x0FF80000) | (level * 0x10000);
   settling1_ = base;
   settling2_ = base;
 }

@@ -12,6 +12,7 @@
 
 #include "device/register_map.h"
 #include "ui/common/bit_display.h"
+#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
@@ -20,10 +21,6 @@
 namespace kv4410::ui {
 
 namespace {
-
-const FieldDef& pmuField(std::string_view key) {
-  return pmuRegister().field(key);
-}
 
 // CLEAR (bit 6) set for one write, then cleared again within the 28-bit word.
 constexpr std::int32_t kClearBit = 0x40;
@@ -45,46 +42,31 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
       makeGroup(this, QStringLiteral("fraFORCEMEASURE"), QStringLiteral("FORCE AND MEASURE"));
   auto* forceLayout = new QVBoxLayout(forceFrame);
   {
-    const QStringList items = listItems(pmuField("FORCE"));
+    const QStringList items = listItems(field(PmuField::Force));
     auto* combo = makeList(forceFrame, QStringLiteral("cboForce"), items);
     combo->setMinimumWidth(200);
     forceLayout->addWidget(combo);
     force_ = new Selector(
         combo, items.value(0), [this](int index) { onForce(index); }, &session_);
   }
-  {
-    const QStringList items = listItems(pmuField("RANGE"));
-    auto* combo = makeList(forceFrame, QStringLiteral("cboCurrent"), items);
-    combo->setMinimumWidth(200);
-    forceLayout->addWidget(combo);
-    range_ = new Selector(
-        combo, items.value(3), [this](int index) { onRange(index); }, &session_);
-    session_.hub().registerSelector(WindowId::Register, combo->objectName(), range_);
+  range_ = makeMirroredList(forceFrame, session_, Mirrored::RegisterCurrentRange,
+                            QStringLiteral("±2mA"), [this](int index) { onRange(index); });
+  measure_ =
+      makeMirroredList(forceFrame, session_, Mirrored::RegisterMeasure,
+                       QStringLiteral("Measure Voltage"), [this](int index) { onMeasure(index); });
+  compare_ =
+      makeMirroredList(forceFrame, session_, Mirrored::RegisterCompare,
+                       QStringLiteral("Compare Current"), [this](int index) { onCompare(index); });
+  for (Selector* list : {range_, measure_, compare_}) {
+    list->list()->setMinimumWidth(200);
+    forceLayout->addWidget(list->list());
   }
   {
-    const QStringList items = listItems(pmuField("MEASURE"));
-    auto* combo = makeList(forceFrame, QStringLiteral("cboMeasure"), items);
-    combo->setMinimumWidth(200);
-    forceLayout->addWidget(combo);
-    measure_ = new Selector(
-        combo, items.value(1), [this](int index) { onMeasure(index); }, &session_);
-    session_.hub().registerSelector(WindowId::Register, combo->objectName(), measure_);
-  }
-  {
-    const QStringList items = listItems(pmuField("COMPARE"));
-    auto* combo = makeList(forceFrame, QStringLiteral("cboCompare"), items);
-    combo->setMinimumWidth(200);
-    forceLayout->addWidget(combo);
-    compare_ = new Selector(
-        combo, items.value(0), [this](int index) { onCompare(index); }, &session_);
-    session_.hub().registerSelector(WindowId::Register, combo->objectName(), compare_);
-  }
-  {
-    const FieldDef& field = pmuField("FIN");
-    auto* box = makeCheck(forceFrame, QStringLiteral("chkFIN"), qtext(field.control));
+    const FieldDef& fin = field(PmuField::Fin);
+    auto* box = makeCheck(forceFrame, QStringLiteral("chkFIN"), qtext(fin.control));
     forceLayout->addWidget(box);
     finConnected_ = new Selector(
-        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+        box, true, [this, &fin](int on) { setBit(fin.lowBit, on != 0); }, &session_);
   }
   forceLayout->addStretch(1);
   row->addWidget(forceFrame);
@@ -93,7 +75,7 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
   auto* extraFrame = makeGroup(this, QStringLiteral("fraEXTRA"), QStringLiteral("EXTRA FUNCTIONS"));
   auto* extraLayout = new QVBoxLayout(extraFrame);
   {
-    const QStringList items = listItems(pmuField("SYS_FORCE_SENSE"));
+    const QStringList items = listItems(field(PmuField::SysForceSense));
     auto* combo = makeList(extraFrame, QStringLiteral("cboSysforce"), items);
     combo->setMinimumWidth(200);
     extraLayout->addWidget(combo);
@@ -102,18 +84,18 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
         [this](int index) { onSystemForceSense(index); }, &session_);
   }
   {
-    const FieldDef& field = pmuField("COMP");
-    auto* box = makeCheck(extraFrame, QStringLiteral("chkCPOEN"), qtext(field.control));
+    const FieldDef& comp = field(PmuField::Comp);
+    auto* box = makeCheck(extraFrame, QStringLiteral("chkCPOEN"), qtext(comp.control));
     extraLayout->addWidget(box);
     comparatorOutput_ = new Selector(
-        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+        box, true, [this, &comp](int on) { setBit(comp.lowBit, on != 0); }, &session_);
   }
   {
-    const FieldDef& field = pmuField("CLAMP");
-    auto* box = makeCheck(extraFrame, QStringLiteral("chkCLAMPEN"), qtext(field.control));
+    const FieldDef& clamp = field(PmuField::Clamp);
+    auto* box = makeCheck(extraFrame, QStringLiteral("chkCLAMPEN"), qtext(clamp.control));
     extraLayout->addWidget(box);
     clampEnable_ = new Selector(
-        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+        box, true, [this, &clamp](int on) { setBit(clamp.lowBit, on != 0); }, &session_);
   }
   auto* clear = makeButton(extraFrame, QStringLiteral("cmdCLEARLATCHED"),
                            QStringLiteral("CLEAR LATCHED BITS"));
@@ -128,11 +110,11 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
       makeGroup(this, QStringLiteral("fraCHANNELENABLE"), QStringLiteral("CHANNEL ENABLE"));
   auto* enableLayout = new QVBoxLayout(enableFrame);
   {
-    const FieldDef& field = pmuField("ENABLE");
-    auto* box = makeCheck(enableFrame, QStringLiteral("chkENABLE"), qtext(field.control));
+    const FieldDef& enable = field(PmuField::Enable);
+    auto* box = makeCheck(enableFrame, QStringLiteral("chkENABLE"), qtext(enable.control));
     enableLayout->addWidget(box);
     channelEnable_ = new Selector(
-        box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
+        box, true, [this, &enable](int on) { setBit(enable.lowBit, on != 0); }, &session_);
   }
   rightColumn->addWidget(enableFrame);
   auto* write =
@@ -147,7 +129,7 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
 }
 
 void PmuPage::showPmuWord(std::int32_t code) {
-  display_->show(code);
+  display_->showWord(code);
 }
 
 void PmuPage::refreshChannels() {
@@ -170,52 +152,53 @@ void PmuPage::onForce(int index) {
   refreshChannels();
   // No item selected leaves the cleared field at 00 (force voltage).
   session_.words.pmuWord =
-      withField(session_.words.pmuWord, pmuField("FORCE"), index >= 0 ? index : 0);
+      withField(session_.words.pmuWord, field(PmuField::Force), index >= 0 ? index : 0);
   showWord();
 }
 
 void PmuPage::onRange(int index) {
   refreshChannels();
   session_.words.pmuWord =
-      withField(session_.words.pmuWord, pmuField("RANGE"), index >= 0 ? index : 0);
+      withField(session_.words.pmuWord, field(PmuField::Range), index >= 0 ? index : 0);
   showWord();
   // The sweep window has the five real ranges only; the two "INT RANGE" codes stay here.
   if (index >= 0 && index <= 4) {
-    session_.hub().mirror(WindowId::Sweep, QStringLiteral("cboSweepI"), index);
+    session_.hub().mirror(Mirrored::SweepCurrentRange, index);
   }
 }
 
 void PmuPage::onMeasure(int index) {
   refreshChannels();
   session_.words.pmuWord =
-      withField(session_.words.pmuWord, pmuField("MEASURE"), index >= 0 ? index : 0);
+      withField(session_.words.pmuWord, field(PmuField::Measure), index >= 0 ? index : 0);
   showWord();
   // The sweep window lists "voltage" first and "current" second.
   if (index == 0) {
-    session_.hub().mirror(WindowId::Sweep, QStringLiteral("cboMeasureVI"), 1);
+    session_.hub().mirror(Mirrored::SweepMeasure, 1);
   } else if (index == 1) {
-    session_.hub().mirror(WindowId::Sweep, QStringLiteral("cboMeasureVI"), 0);
+    session_.hub().mirror(Mirrored::SweepMeasure, 0);
   }
   if (index >= 0) {
-    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboMeasure"), index);
+    session_.hub().mirror(Mirrored::PmuMeasure, index);
   }
 }
 
 void PmuPage::onCompare(int index) {
   refreshChannels();
   if (index >= 0) {
-    session_.words.pmuWord = withField(session_.words.pmuWord, pmuField("COMPARE"), index);
+    session_.words.pmuWord = withField(session_.words.pmuWord, field(PmuField::Compare), index);
   }
   showWord();
   if (index >= 0) {
-    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboCompare"), index);
+    session_.hub().mirror(Mirrored::PmuCompare, index);
   }
 }
 
 void PmuPage::onSystemForceSense(int index) {
   refreshChannels();
   if (index >= 0) {
-    session_.words.pmuWord = withField(session_.words.pmuWord, pmuField("SYS_FORCE_SENSE"), index);
+    session_.words.pmuWord =
+        withField(session_.words.pmuWord, field(PmuField::SysForceSense), index);
   }
   showWord();
 }

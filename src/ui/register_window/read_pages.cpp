@@ -48,14 +48,6 @@ QLabel* decodeLabel(const QString& name, const QString& text) {
   return label;
 }
 
-// The page's lists show their initial text until an item is chosen; that text stands for a real
-// selection (the page entry composes exactly its word), so it is drawn like a chosen item.
-void showInitialTextAsChosen(QComboBox* list) {
-  QPalette palette = list->palette();
-  palette.setColor(QPalette::PlaceholderText, palette.color(QPalette::ButtonText));
-  list->setPalette(palette);
-}
-
 // A button used as a lamp: green "OK" or red "TOO HOT". It takes no focus and does nothing when
 // clicked.
 QPushButton* lamp(const QString& name) {
@@ -298,7 +290,7 @@ void ReadPages::Pages::readSystem() {
   sysData[1]->setText(QString::fromStdString(r.shutdownTemperature));
   sysData[0]->setText(QString::fromStdString(r.latched));
 
-  rsys->show(asWord(answer));
+  rsys->showWord(asWord(answer));
 }
 
 // ---- READ PMU REG ---------------------------------------------------------------------------
@@ -398,7 +390,7 @@ void ReadPages::Pages::readPmu() {
   for (std::size_t i = 0; i < rpmuLabels.size(); ++i) {
     rpmuLabels[i]->setText(QString::fromStdString(r.labels[i]));
   }
-  rpmu->show(asWord(answer));
+  rpmu->showWord(asWord(answer));
 }
 
 // ---- READ DAC REG ---------------------------------------------------------------------------
@@ -466,7 +458,6 @@ void ReadPages::Pages::buildDacPage(QObject* owner) {
 
   for (QComboBox* list : {cboDAC, cboCurrentregset, cboCLLregset, cboRegset}) {
     list->setMinimumWidth(170);
-    showInitialTextAsChosen(list);
   }
 
   lists->addWidget(makeLabel(nullptr, QStringLiteral("lblDAC"), QStringLiteral("DAC")), 0, 0);
@@ -584,7 +575,7 @@ void ReadPages::Pages::readDac() {
   context.showReadField(hexText(asWord(answer), 6));
   lastDacReadback = asWord(answer);
   txtDaccode->setText(hexText(dacCodeFromReadback(answer), 8));
-  rdac->show(asWord(answer));
+  rdac->showWord(asWord(answer));
 }
 
 // ---- READ STATUS REG ------------------------------------------------------------------------
@@ -647,7 +638,7 @@ void ReadPages::Pages::buildStatusPage(QObject* owner) {
 void ReadPages::Pages::readComparator() {
   const std::uint32_t answer = request(kReadComparatorRequest);
   context.showReadField(hexText(asWord(answer), 6));
-  comp->show(asWord(answer));
+  comp->showWord(asWord(answer));
 }
 
 void ReadPages::Pages::readAlarm() {
@@ -656,7 +647,7 @@ void ReadPages::Pages::readAlarm() {
   const AlarmReadback r = decodeAlarmReadback(answer);
   showLamp(temp[0], r.latchedTemp);
   showLamp(temp[1], r.temp);
-  alm->show(asWord(answer));
+  alm->showWord(asWord(answer));
 }
 
 void ReadPages::Pages::clearLatchedBits() {

@@ -24,6 +24,7 @@
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
+#include "ui/common/window_menus.h"
 #include "ui/register_window/compensation_page.h"
 #include "ui/register_window/dac_page.h"
 #include "ui/register_window/little_routines_page.h"
@@ -48,8 +49,6 @@ constexpr std::int32_t kStartUpPmuWord = 0x0F21B300;
 constexpr std::int32_t kAllChannels = 0x0F000000;
 // Opening "WRITE SYSTEM CONTROL REG" sets the thermal shutdown enable (bit 5).
 constexpr std::int32_t kThermalEnableBit = 0x20;
-constexpr std::int32_t kReadPmuRequestBits = 0x18000000;
-constexpr std::int32_t kReadDacRequestBits = 0x18C80000;
 
 }  // namespace
 
@@ -89,7 +88,7 @@ RegisterWindow::RegisterWindow(Session& session, QWidget* parent)
   layout->addWidget(pages_, 1);
   layout->addWidget(buildCommonControls());
   setCentralWidget(central);
-  buildMenus();
+  refreshMenus_ = installWindowMenus(this, WindowId::Register, session_.hub());
 
   connect(&session_, &Session::serialWordShown, serialField_, &QLineEdit::setText);
   connect(pages_, &QTabWidget::currentChanged, this, &RegisterWindow::onPageChanged);
@@ -193,41 +192,6 @@ QWidget* RegisterWindow::buildCommonControls() {
   return strip;
 }
 
-void RegisterWindow::buildMenus() {
-  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
-  file->setObjectName(QStringLiteral("mnuFile"));
-  pmuControlAction_ = file->addAction(QStringLiteral("Main PMU Control Window"));
-  pmuControlAction_->setObjectName(QStringLiteral("mnuPMUControl"));
-  connect(pmuControlAction_, &QAction::triggered, this,
-          [this] { session_.hub().show(WindowId::PmuControl); });
-  sweepsAction_ = file->addAction(QStringLiteral("Voltage Current Sweeps"));
-  sweepsAction_->setObjectName(QStringLiteral("mnuSweeps"));
-  connect(sweepsAction_, &QAction::triggered, this,
-          [this] { session_.hub().show(WindowId::Sweep); });
-  QAction* exit = file->addAction(QStringLiteral("Exit"));
-  exit->setObjectName(QStringLiteral("mnuExit"));
-  connect(exit, &QAction::triggered, this, [] { QCoreApplication::quit(); });
-
-  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-  help->setObjectName(QStringLiteral("mnuHelp"));
-  aboutAction_ = help->addAction(QStringLiteral("About"));
-  aboutAction_->setObjectName(QStringLiteral("mnuAbout"));
-  connect(aboutAction_, &QAction::triggered, this,
-          [this] { session_.hub().show(WindowId::About); });
-
-  connect(file, &QMenu::aboutToShow, this, &RegisterWindow::updateMenus);
-  connect(help, &QMenu::aboutToShow, this, &RegisterWindow::updateMenus);
-  updateMenus();
-}
-
-void RegisterWindow::updateMenus() {
-  // Entries for windows the program does not have yet stay visible but disabled.
-  WindowHub& hub = session_.hub();
-  pmuControlAction_->setEnabled(hub.available(WindowId::PmuControl));
-  sweepsAction_->setEnabled(hub.available(WindowId::Sweep));
-  aboutAction_->setEnabled(hub.available(WindowId::About));
-}
-
 void RegisterWindow::startUp() {
   StoredWords& w = session_.words;
   // No message box for a refused PMU word while the start-up runs: until step 5 selects the
@@ -282,7 +246,7 @@ void RegisterWindow::startUp() {
   session_.link().setCComp(1);
 
   // 9.
-  updateMenus();
+  refreshMenus_();
   show();
   if (hub.available(WindowId::PmuControl)) {
     hub.show(WindowId::PmuControl);

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "ui/common/window_apis.h"
 #include "ui/common/window_hub.h"
@@ -76,8 +77,6 @@ class RegisterWindow : public QMainWindow,
 
  private:
   QWidget* buildCommonControls();
-  void buildMenus();
-  void updateMenus();
 
   void onPageChanged(int page);
   void onChannel(int channel, bool ticked);
@@ -107,9 +106,7 @@ class RegisterWindow : public QMainWindow,
   QPushButton* readAdc_ = nullptr;
   std::array<Selector*, 4> channels_{};
 
-  QAction* pmuControlAction_ = nullptr;
-  QAction* sweepsAction_ = nullptr;
-  QAction* aboutAction_ = nullptr;
+  std::function<void()> refreshMenus_;
 
   // True while a message box raised by the serial-word field is open: the focus it takes away
   // must not run the field's own check again.

@@ -11,6 +11,7 @@
 #include "device/register_map.h"
 #include "ui/common/bit_display.h"
 #include "ui/common/measout_warning.h"
+#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
@@ -19,10 +20,6 @@
 namespace kv4410::ui {
 
 namespace {
-
-const FieldDef& sysField(std::string_view key) {
-  return systemControlRegister().field(key);
-}
 
 // Bits 28..31 never belong to a system control word: clearing a field clears them too.
 constexpr std::int32_t kClearHighBits = 0x0FFFFFFF;
@@ -43,7 +40,7 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   auto* clampFrame = makeGroup(this, QStringLiteral("fraCLAMPEN"), QStringLiteral("CLAMP ENABLE"));
   auto* clampLayout = new QVBoxLayout(clampFrame);
   for (int i = 0; i < 4; ++i) {
-    const FieldDef& field = sysField("CLAMP_EN" + std::to_string(i));
+    const FieldDef& field = clampEnableField(i);
     auto* box = makeCheck(clampFrame, QStringLiteral("chkCLAMP_%1").arg(i), qtext(field.control));
     clampLayout->addWidget(box);
     clamp_[static_cast<std::size_t>(i)] = new Selector(
@@ -56,7 +53,7 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   auto* compFrame = makeGroup(this, QStringLiteral("fraCOMPEN"), QStringLiteral("COMPARATOR EN"));
   auto* compLayout = new QVBoxLayout(compFrame);
   for (int i = 3; i >= 0; --i) {
-    const FieldDef& field = sysField("COMP_EN" + std::to_string(i));
+    const FieldDef& field = comparatorEnableField(i);
     auto* box = makeCheck(compFrame, QStringLiteral("chkCPOLH_%1").arg(i), qtext(field.control));
     box->setEnabled(false);  // usable once the start-up has written the chip
     compLayout->addWidget(box);
@@ -64,7 +61,7 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
         box, true, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
   }
   {
-    const FieldDef& field = sysField("CP_BIAS");
+    const FieldDef& field = kv4410::field(SysField::CpBias);
     auto* box = makeCheck(compFrame, QStringLiteral("chkCPBIASEN"), qtext(field.control));
     compLayout->addWidget(box);
     comparatorBias_ = new Selector(
@@ -77,14 +74,14 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   auto* miscFrame = makeGroup(this, QStringLiteral("fraMISC"), QStringLiteral("MISC"));
   auto* miscLayout = new QVBoxLayout(miscFrame);
   {
-    const FieldDef& field = sysField("FORCE_SENSE_10K");
+    const FieldDef& field = kv4410::field(SysField::ForceSense10k);
     auto* box = makeCheck(miscFrame, QStringLiteral("chk10K"), qtext(field.control));
     miscLayout->addWidget(box);
     forceSense10k_ = new Selector(
         box, false, [this, &field](int on) { setBit(field.lowBit, on != 0); }, &session_);
   }
   {
-    const QStringList items = listItems(sysField("DUTGND"));
+    const QStringList items = listItems(kv4410::field(SysField::Dutgnd));
     auto* combo = makeList(miscFrame, QStringLiteral("cboDUTGND"), items);
     miscLayout->addWidget(combo);
     dutGnd_ = new Selector(
@@ -97,9 +94,10 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   auto* alarmFrame =
       makeGroup(this, QStringLiteral("fraALARM"), QStringLiteral("ALARM : GUARD AND CLAMP"));
   auto* alarmLayout = new QVBoxLayout(alarmFrame);
-  const std::array<const char*, 3> alarmKeys = {"GUARD_EN", "GUARD_ALARM", "CLAMP_ALARM"};
-  for (std::size_t i = 0; i < alarmKeys.size(); ++i) {
-    const FieldDef& field = sysField(alarmKeys[i]);
+  const std::array<SysField, 3> alarmFields = {SysField::GuardEn, SysField::GuardAlarm,
+                                               SysField::ClampAlarm};
+  for (std::size_t i = 0; i < alarmFields.size(); ++i) {
+    const FieldDef& field = kv4410::field(alarmFields[i]);
     auto* box = makeCheck(alarmFrame, QStringLiteral("chkALARM_%1").arg(i), qtext(field.control));
     alarmLayout->addWidget(box);
     alarms_[i] = new Selector(
@@ -111,50 +109,33 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   // GAIN SETTING: MEASOUT gain and current-measure gain.
   auto* gainFrame = makeGroup(this, QStringLiteral("fraGAIN"), QStringLiteral("GAIN SETTING"));
   auto* gainLayout = new QVBoxLayout(gainFrame);
-  {
-    const QStringList items = listItems(sysField("GAIN1"));
-    auto* combo = makeList(gainFrame, QStringLiteral("MEASOUTG"), items);
-    gainLayout->addWidget(combo);
-    measoutGain_ = new Selector(
-        combo, items.value(0), [this](int index) { onMeasoutGain(index); }, &session_);
-    session_.hub().registerSelector(WindowId::Register, combo->objectName(), measoutGain_);
-  }
-  {
-    const QStringList items = listItems(sysField("GAIN0"));
-    auto* combo = makeList(gainFrame, QStringLiteral("IMEASG"), items);
-    gainLayout->addWidget(combo);
-    currentGain_ = new Selector(
-        combo, items.value(0), [this](int index) { onCurrentGain(index); }, &session_);
-    session_.hub().registerSelector(WindowId::Register, combo->objectName(), currentGain_);
-  }
+  measoutGain_ = makeMirroredList(gainFrame, session_, Mirrored::RegisterMeasoutGain,
+                                  QStringLiteral("MEASOUT GAIN =0.2"),
+                                  [this](int index) { onMeasoutGain(index); });
+  currentGain_ = makeMirroredList(gainFrame, session_, Mirrored::RegisterCurrentGain,
+                                  QStringLiteral("I MEAS GAIN = 10"),
+                                  [this](int index) { onCurrentGain(index); });
+  gainLayout->addWidget(measoutGain_->list());
+  gainLayout->addWidget(currentGain_->list());
   gainLayout->addStretch(1);
   grid->addWidget(gainFrame, 1, 0, 1, 2);
 
   auto* thermalFrame =
       makeGroup(this, QStringLiteral("fraTHERMAL"), QStringLiteral("DIE THERMAL SHUTDOWN"));
   auto* thermalLayout = new QVBoxLayout(thermalFrame);
-  {
-    const QStringList thermalItems = qtextList(thermalListItems());
-    auto* combo = makeList(thermalFrame, QStringLiteral("TEMPSET"), thermalItems);
-    thermalLayout->addWidget(combo);
-    thermal_ = new Selector(
-        combo, thermalItems.value(2), [this](int index) { onThermal(index); }, &session_);
-    session_.hub().registerSelector(WindowId::Register, combo->objectName(), thermal_);
-  }
+  thermal_ =
+      makeMirroredList(thermalFrame, session_, Mirrored::RegisterThermal,
+                       QStringLiteral("TJ = 130degC"), [this](int index) { onThermal(index); });
+  thermalLayout->addWidget(thermal_->list());
   thermalLayout->addStretch(1);
   grid->addWidget(thermalFrame, 1, 2);
 
   auto* latchFrame =
       makeGroup(this, QStringLiteral("fraLATCHED"), QStringLiteral("OPEN DRAIN ALARMS"));
   auto* latchLayout = new QVBoxLayout(latchFrame);
-  {
-    const QStringList items = listItems(sysField("LATCH"));
-    auto* combo = makeList(latchFrame, QStringLiteral("cboLatched"), items);
-    latchLayout->addWidget(combo);
-    latch_ = new Selector(
-        combo, items.value(0), [this](int index) { onLatch(index); }, &session_);
-    session_.hub().registerSelector(WindowId::Register, combo->objectName(), latch_);
-  }
+  latch_ = makeMirroredList(latchFrame, session_, Mirrored::RegisterLatched,
+                            QStringLiteral("UNLATCHED"), [this](int index) { onLatch(index); });
+  latchLayout->addWidget(latch_->list());
   latchLayout->addStretch(1);
   grid->addWidget(latchFrame, 1, 3);
 
@@ -171,7 +152,7 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
 }
 
 void SystemPage::showSystemWord(std::int32_t code) {
-  display_->show(code);
+  display_->showWord(code);
 }
 
 void SystemPage::showWord() {
@@ -186,7 +167,7 @@ void SystemPage::setBit(int bit, bool on) {
 }
 
 void SystemPage::onDutGnd(int index) {
-  const FieldDef& field = sysField("DUTGND");
+  const FieldDef& field = kv4410::field(SysField::Dutgnd);
   if (index >= 0) {
     session_.words.sysWord =
         withField(session_.words.sysWord, field, listValue(field, index)) & kClearHighBits;
@@ -195,10 +176,10 @@ void SystemPage::onDutGnd(int index) {
 }
 
 void SystemPage::onMeasoutGain(int index) {
-  const FieldDef& field = sysField("GAIN1");
   if (index >= 0) {
-    session_.words.sysWord =
-        withField(session_.words.sysWord, field, listValue(field, index)) & kClearHighBits;
+    session_.words.sysWord = static_cast<std::int32_t>(composeMeasoutGainList(
+                                 static_cast<std::uint32_t>(session_.words.sysWord), index)) &
+                             kClearHighBits;
   }
   showWord();
   // Gain 1 can drive MEASOUT beyond the 5 V input of the board's ADC.
@@ -206,19 +187,19 @@ void SystemPage::onMeasoutGain(int index) {
     showMeasoutWarning(session_);
   }
   if (index >= 0) {
-    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboMeasout"), index);
+    session_.hub().mirror(Mirrored::PmuMeasoutGain, index);
   }
 }
 
 void SystemPage::onCurrentGain(int index) {
-  const FieldDef& field = sysField("GAIN0");
+  const FieldDef& field = kv4410::field(SysField::Gain0);
   if (index >= 0) {
     session_.words.sysWord =
         withField(session_.words.sysWord, field, listValue(field, index)) & kClearHighBits;
   }
   showWord();
   if (index >= 0) {
-    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboMeasI"), index);
+    session_.hub().mirror(Mirrored::PmuCurrentGain, index);
   }
 }
 
@@ -229,7 +210,7 @@ void SystemPage::onThermal(int index) {
          kClearHighBits;
   showWord();
   if (index >= 0) {
-    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboTemp"), index);
+    session_.hub().mirror(Mirrored::PmuThermal, index);
   }
 }
 
@@ -241,7 +222,7 @@ void SystemPage::onLatch(int index) {
   }
   showWord();
   if (index >= 0) {
-    session_.hub().mirror(WindowId::PmuControl, QStringLiteral("cboLatched"), index);
+    session_.hub().mirror(Mirrored::PmuLatched, index);
   }
 }
 

@@ -4,11 +4,13 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <memory>
 
+#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
@@ -23,16 +25,18 @@ namespace {
 const QStringList kItems = {QStringLiteral("first"), QStringLiteral("second"),
                             QStringLiteral("third")};
 
-// A window with one list, for the hub tests. Its handler records what it saw and may mirror
-// into another window.
+// A window with one list, for the hub tests: the register window's or the PMU control window's
+// measure list. Its handler records what it saw and may mirror into the other one.
 class ListWindow : public QWidget, public ManagedWindow {
  public:
   ListWindow(WindowHub& hub, WindowId id, std::vector<std::string>& log, Session* session)
-      : hub_(hub), id_(id), log_(log) {
+      : hub_(hub),
+        id_(id == WindowId::Register ? Mirrored::RegisterMeasure : Mirrored::PmuMeasure),
+        log_(log) {
     setObjectName(id == WindowId::Register ? QStringLiteral("one") : QStringLiteral("two"));
     auto* layout = new QVBoxLayout(this);
     list_ = new QComboBox(this);
-    list_->setObjectName(QStringLiteral("cboShared"));
+    list_->setObjectName(mirroredSelector(id_).objectName);
     list_->addItems(kItems);
     layout->addWidget(list_);
     selector = new Selector(
@@ -40,11 +44,11 @@ class ListWindow : public QWidget, public ManagedWindow {
         [this](int index) {
           log_.push_back(objectName().toStdString() + " handler " + std::to_string(index));
           if (mirrorTo) {
-            hub_.mirror(*mirrorTo, QStringLiteral("cboShared"), index);
+            hub_.mirror(*mirrorTo, index);
           }
         },
         session);
-    hub_.registerSelector(id_, list_->objectName(), selector);
+    hub_.registerSelector(id_, selector);
     log_.push_back(objectName().toStdString() + " created");
   }
   QWidget* widget() override { return this; }
@@ -57,13 +61,13 @@ class ListWindow : public QWidget, public ManagedWindow {
   }
 
   Selector* selector = nullptr;
-  std::optional<WindowId> mirrorTo;
+  std::optional<Mirrored> mirrorTo;
   std::function<void()> startUpAction;
   QComboBox* list() const { return list_; }
 
  private:
   WindowHub& hub_;
-  WindowId id_;
+  Mirrored id_;
   std::vector<std::string>& log_;
   QComboBox* list_ = nullptr;
 };
@@ -166,6 +170,15 @@ class SelectorTest : public QObject {
     QVERIFY(!list->view()->isVisible());
     QCOMPARE(runs, 0);
 
+    // Tab and Shift+Tab still move the focus on, as from any other control.
+    auto* after = new QLineEdit(&window);
+    after->show();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab);
+    QVERIFY(after->hasFocus());
+    QTest::keyClick(after, Qt::Key_Tab, Qt::ShiftModifier);
+    QVERIFY(list->hasFocus());
+
     // After a choice, keys still change nothing.
     QVERIFY(chooseItem(list, 1));
     pressKeys(list, {Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_F});
@@ -178,12 +191,12 @@ class SelectorTest : public QObject {
     WindowHub hub;
     hub.setFactory(WindowId::Register, [&] {
       auto* w = new ListWindow(hub, WindowId::Register, log, nullptr);
-      w->mirrorTo = WindowId::PmuControl;
+      w->mirrorTo = Mirrored::PmuMeasure;
       return w;
     });
     hub.setFactory(WindowId::PmuControl, [&] {
       auto* w = new ListWindow(hub, WindowId::PmuControl, log, nullptr);
-      w->mirrorTo = WindowId::Register;
+      w->mirrorTo = Mirrored::RegisterMeasure;
       return w;
     });
     auto* one = dynamic_cast<ListWindow*>(hub.window(WindowId::Register));
@@ -218,14 +231,14 @@ class SelectorTest : public QObject {
       w->startUpAction = [&hub, w] {
         w->selector->select(0);
         QCOMPARE(hub.window(WindowId::PmuControl), static_cast<ManagedWindow*>(w));
-        hub.mirror(WindowId::PmuControl, QStringLiteral("cboShared"), 0);
+        hub.mirror(Mirrored::PmuMeasure, 0);
       };
       return w;
     });
     QVERIFY(hub.available(WindowId::PmuControl));
     QVERIFY(!hub.exists(WindowId::PmuControl));
 
-    hub.mirror(WindowId::PmuControl, QStringLiteral("cboShared"), 1);
+    hub.mirror(Mirrored::PmuMeasure, 1);
     QCOMPARE(created, 1);
     QVERIFY(hub.exists(WindowId::PmuControl));
     QCOMPARE(log, (std::vector<std::string>{"two created", "two start-up, visible=no",
@@ -233,7 +246,7 @@ class SelectorTest : public QObject {
     QVERIFY(!hub.window(WindowId::PmuControl)->widget()->isVisible());
 
     // A later use finds the same window; a selection equal to the present one does nothing.
-    hub.mirror(WindowId::PmuControl, QStringLiteral("cboShared"), 1);
+    hub.mirror(Mirrored::PmuMeasure, 1);
     QCOMPARE(created, 1);
     QCOMPARE(log.size(), std::size_t{4});
     hub.destroyAll();
@@ -243,7 +256,7 @@ class SelectorTest : public QObject {
   void unavailableWindowsAreLeftAlone() {
     WindowHub hub;
     QVERIFY(!hub.available(WindowId::Sweep));
-    hub.mirror(WindowId::Sweep, QStringLiteral("cboSweepI"), 3);  // must not crash or create
+    hub.mirror(Mirrored::SweepCurrentRange, 3);  // must not crash or create
     QVERIFY(!hub.exists(WindowId::Sweep));
     QCOMPARE(hub.window(WindowId::Sweep), nullptr);
   }
@@ -251,13 +264,13 @@ class SelectorTest : public QObject {
   void windowDeletedElsewhereLeavesTheHub() {
     std::vector<std::string> log;
     WindowHub hub;
-    hub.setFactory(WindowId::About,
-                   [&] { return new ListWindow(hub, WindowId::About, log, nullptr); });
-    ManagedWindow* w = hub.window(WindowId::About);
-    QVERIFY(hub.selector(WindowId::About, QStringLiteral("cboShared")) != nullptr);
+    hub.setFactory(WindowId::PmuControl,
+                   [&] { return new ListWindow(hub, WindowId::PmuControl, log, nullptr); });
+    ManagedWindow* w = hub.window(WindowId::PmuControl);
+    QVERIFY(hub.selector(Mirrored::PmuMeasure) != nullptr);
     delete w;
-    QVERIFY(!hub.exists(WindowId::About));
-    QCOMPARE(hub.selector(WindowId::About, QStringLiteral("cboShared")), nullptr);
+    QVERIFY(!hub.exists(WindowId::PmuControl));
+    QCOMPARE(hub.selector(Mirrored::PmuMeasure), nullptr);
   }
 
   // The channel message: once per user action, never for a choice made by code.

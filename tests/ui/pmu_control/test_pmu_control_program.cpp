@@ -9,12 +9,14 @@
 
 #include "board/simulated_board.h"
 #include "device/text_format.h"
+#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
 #include "ui/windows.h"
 #include "ui_test_support.h"
 
 using namespace kv4410;
 using namespace kv4410::uitest;
+using ui::Mirrored;
 using ui::WindowId;
 
 namespace {
@@ -33,9 +35,7 @@ struct Program {
     }
   }
   ui::Session& session() { return fixture.session(); }
-  ui::Selector* selector(WindowId id, const char* name) {
-    return session().hub().selector(id, QString::fromLatin1(name));
-  }
+  ui::Selector* selector(int id) { return session().hub().selector(static_cast<Mirrored>(id)); }
   QString listText(QWidget* root, const char* name) const {
     auto* list = find<QComboBox>(root, QString::fromLatin1(name));
     return list == nullptr ? QStringLiteral("<none>") : list->currentText();
@@ -57,6 +57,7 @@ class TestPmuControlProgram : public QObject {
   void registerWindowSetsThisWindow();
   void thisWindowSetsRegisterWindow_data();
   void thisWindowSetsRegisterWindow();
+  void mirroredSelectorTableMatchesTheWindows();
   void measoutWarningCancelRestoresSerialWord();
   void clampAndComparatorButtonsOpenDacPage();
   void forcedLevelReachesTheAdc();
@@ -87,34 +88,35 @@ void TestPmuControlProgram::startUpTraffic() {
 }
 
 void TestPmuControlProgram::registerWindowSetsThisWindow_data() {
-  QTest::addColumn<QString>("registerList");
-  QTest::addColumn<QString>("pmuList");
+  QTest::addColumn<int>("registerList");
+  QTest::addColumn<int>("pmuList");
   QTest::addColumn<int>("entry");
   QTest::addColumn<std::int32_t>("word");  // what this window's handler sends at once
-  const auto row = [](const char* name, const char* registerList, const char* pmuList, int entry,
+  const auto row = [](const char* name, Mirrored registerList, Mirrored pmuList, int entry,
                       std::int32_t word) {
-    QTest::newRow(name) << QString(registerList) << QString(pmuList) << entry << word;
+    QTest::newRow(name) << static_cast<int>(registerList) << static_cast<int>(pmuList) << entry
+                        << word;
   };
-  row("compare", "cboCompare", "cboCompare", 1, 0x0F21B380);
-  row("measure", "cboMeasure", "cboMeasure", 0, 0x0F219300);
-  row("latched", "cboLatched", "cboLatched", 1, 0x003FE4A4);
-  row("thermal", "TEMPSET", "cboTemp", 5, 0x003FE4B8);
-  row("I gain", "IMEASG", "cboMeasI", 1, 0x003FE4E0);
+  row("compare", Mirrored::RegisterCompare, Mirrored::PmuCompare, 1, 0x0F21B380);
+  row("measure", Mirrored::RegisterMeasure, Mirrored::PmuMeasure, 0, 0x0F219300);
+  row("latched", Mirrored::RegisterLatched, Mirrored::PmuLatched, 1, 0x003FE4A4);
+  row("thermal", Mirrored::RegisterThermal, Mirrored::PmuThermal, 5, 0x003FE4B8);
+  row("I gain", Mirrored::RegisterCurrentGain, Mirrored::PmuCurrentGain, 1, 0x003FE4E0);
 }
 
 void TestPmuControlProgram::registerWindowSetsThisWindow() {
-  QFETCH(QString, registerList);
-  QFETCH(QString, pmuList);
+  QFETCH(int, registerList);
+  QFETCH(int, pmuList);
   QFETCH(int, entry);
   QFETCH(std::int32_t, word);
   Program p;
-  ui::Selector* theirs = p.selector(WindowId::Register, qPrintable(registerList));
-  ui::Selector* ours = p.selector(WindowId::PmuControl, qPrintable(pmuList));
+  ui::Selector* theirs = p.selector(registerList);
+  ui::Selector* ours = p.selector(pmuList);
   QVERIFY(theirs != nullptr && ours != nullptr);
   const int theirRuns = theirs->handlerRuns();
   const int ourRuns = ours->handlerRuns();
   // The user brings the list's page to the front first.
-  auto* list = find<QComboBox>(p.registerWindow, registerList);
+  QComboBox* list = theirs->list();
   auto* pages = find<QTabWidget>(p.registerWindow, "tabMain");
   QVERIFY(list != nullptr && pages != nullptr);
   for (int page = 0; page < pages->count(); ++page) {
@@ -133,41 +135,66 @@ void TestPmuControlProgram::registerWindowSetsThisWindow() {
 }
 
 void TestPmuControlProgram::thisWindowSetsRegisterWindow_data() {
-  QTest::addColumn<QString>("pmuList");
-  QTest::addColumn<QString>("registerList");
+  QTest::addColumn<int>("pmuList");
+  QTest::addColumn<int>("registerList");
   QTest::addColumn<int>("entry");
   QTest::addColumn<int>("registerEntry");  // what the register window shows afterwards
-  const auto row = [](const char* name, const char* pmuList, const char* registerList, int entry,
+  const auto row = [](const char* name, Mirrored pmuList, Mirrored registerList, int entry,
                       int registerEntry) {
-    QTest::newRow(name) << QString(pmuList) << QString(registerList) << entry << registerEntry;
+    QTest::newRow(name) << static_cast<int>(pmuList) << static_cast<int>(registerList) << entry
+                        << registerEntry;
   };
-  row("measure", "cboMeasure", "cboMeasure", 2, 2);
-  row("compare", "cboCompare", "cboCompare", 1, 1);
-  row("latched", "cboLatched", "cboLatched", 1, 1);
-  row("thermal", "cboTemp", "TEMPSET", 0, 0);
-  row("I gain", "cboMeasI", "IMEASG", 1, 1);
-  row("MEASOUT gain", "cboMeasout", "MEASOUTG", 1, 1);
-  row("range", "cboIrange", "cboCurrent", 1, 1);
-  row("external range", "cboIrange", "cboCurrent", 4, 4);
+  row("measure", Mirrored::PmuMeasure, Mirrored::RegisterMeasure, 2, 2);
+  row("compare", Mirrored::PmuCompare, Mirrored::RegisterCompare, 1, 1);
+  row("latched", Mirrored::PmuLatched, Mirrored::RegisterLatched, 1, 1);
+  row("thermal", Mirrored::PmuThermal, Mirrored::RegisterThermal, 0, 0);
+  row("I gain", Mirrored::PmuCurrentGain, Mirrored::RegisterCurrentGain, 1, 1);
+  row("MEASOUT gain", Mirrored::PmuMeasoutGain, Mirrored::RegisterMeasoutGain, 1, 1);
+  row("range", Mirrored::PmuCurrentRange, Mirrored::RegisterCurrentRange, 1, 1);
+  row("external range", Mirrored::PmuCurrentRange, Mirrored::RegisterCurrentRange, 4, 4);
   // "Always on Ext Range" leaves the other windows' ranges alone.
-  row("always on ext", "cboIrange", "cboCurrent", 6, 3);
+  row("always on ext", Mirrored::PmuCurrentRange, Mirrored::RegisterCurrentRange, 6, 3);
 }
 
 void TestPmuControlProgram::thisWindowSetsRegisterWindow() {
-  QFETCH(QString, pmuList);
-  QFETCH(QString, registerList);
+  QFETCH(int, pmuList);
+  QFETCH(int, registerList);
   QFETCH(int, entry);
   QFETCH(int, registerEntry);
   Program p;
-  ui::Selector* ours = p.selector(WindowId::PmuControl, qPrintable(pmuList));
-  ui::Selector* theirs = p.selector(WindowId::Register, qPrintable(registerList));
+  ui::Selector* ours = p.selector(pmuList);
+  ui::Selector* theirs = p.selector(registerList);
   QVERIFY(theirs != nullptr && ours != nullptr);
   const int theirRuns = theirs->handlerRuns();
   const int ourRuns = ours->handlerRuns();
-  QVERIFY(chooseItem(p.pmuWindow, pmuList, entry));
+  QVERIFY(chooseItem(ours->list(), entry));
   QCOMPARE(theirs->index(), registerEntry);
   QCOMPARE(theirs->handlerRuns(), theirRuns + (registerEntry == entry ? 1 : 0));
   QCOMPARE(ours->handlerRuns(), ourRuns + 1);
+}
+
+// Every mirrored selector of a window the program has is registered under its table entry: the
+// list of that window, with the table's object name and items.
+void TestPmuControlProgram::mirroredSelectorTableMatchesTheWindows() {
+  Program p;
+  int walked = 0;
+  for (const ui::MirroredSelectorDef& def : ui::mirroredSelectors()) {
+    if (!p.session().hub().exists(def.window)) {
+      continue;
+    }
+    ++walked;
+    ui::Selector* selector = p.session().hub().selector(def.id);
+    QVERIFY2(selector != nullptr && selector->list() != nullptr, qPrintable(def.objectName));
+    QComboBox* list = selector->list();
+    QCOMPARE(list->objectName(), def.objectName);
+    QCOMPARE(list->window(), p.session().hub().window(def.window)->widget());
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) {
+      items << list->itemText(i);
+    }
+    QCOMPARE(items, def.items);
+  }
+  QCOMPARE(walked, 14);  // the register window's seven and the PMU control window's seven
 }
 
 void TestPmuControlProgram::measoutWarningCancelRestoresSerialWord() {

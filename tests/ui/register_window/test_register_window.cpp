@@ -13,6 +13,7 @@
 #include <QTest>
 #include <memory>
 
+#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/window_apis.h"
@@ -63,10 +64,11 @@ class FakePmuControl : public QWidget, public ManagedWindow, public PmuControlAp
  public:
   explicit FakePmuControl(Session& session) : session_(session) {
     setObjectName(QStringLiteral("frmPMUControl"));
-    for (const char* name :
-         {"cboMeasure", "cboCompare", "cboLatched", "cboTemp", "cboMeasI", "cboMeasout"}) {
+    for (const Mirrored id :
+         {Mirrored::PmuMeasure, Mirrored::PmuCompare, Mirrored::PmuLatched, Mirrored::PmuThermal,
+          Mirrored::PmuCurrentGain, Mirrored::PmuMeasoutGain}) {
       auto* list = new QComboBox(this);
-      list->setObjectName(QString::fromLatin1(name));
+      list->setObjectName(mirroredSelector(id).objectName);
       list->addItems({QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"),
                       QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")});
       const QString listName = list->objectName();
@@ -77,17 +79,17 @@ class FakePmuControl : public QWidget, public ManagedWindow, public PmuControlAp
             if (listName == QLatin1String("cboMeasure")) {
               // Composes and sends at once, as that window does, and mirrors back.
               session_.sendPmuWord((session_.words.pmuWord & 0xFFFFFF) | session_.words.chanBits);
-              session_.hub().mirror(WindowId::Register, QStringLiteral("cboMeasure"), index);
+              session_.hub().mirror(Mirrored::RegisterMeasure, index);
             }
           },
           &session_);
-      session_.hub().registerSelector(WindowId::PmuControl, listName, selector);
+      session_.hub().registerSelector(id, selector);
     }
   }
   QWidget* widget() override { return this; }
   void startUp() override {
     log.push_back(QStringLiteral("start-up"));
-    session_.hub().selector(WindowId::PmuControl, QStringLiteral("cboMeasure"))->select(0);
+    session_.hub().selector(Mirrored::PmuMeasure)->select(0);
   }
   void showLastPmuWrite(std::int32_t word) override { lastPmuWrite = word; }
 
@@ -235,10 +237,12 @@ class RegisterWindowTest : public QObject {
     QCOMPARE(menus, (QStringList{"File", "Help"}));
     QStringList fileEntries;
     for (QAction* a : bar->actions().at(0)->menu()->actions()) {
-      fileEntries << a->text();
+      if (!a->isSeparator()) {
+        fileEntries << a->text();
+      }
     }
-    QCOMPARE(fileEntries,
-             (QStringList{"Main PMU Control Window", "Voltage Current Sweeps", "Exit"}));
+    QCOMPARE(fileEntries, (QStringList{"Main PMU Control Window", "Voltage Current Sweeps",
+                                       "Automated Test Procedure", "Exit"}));
     // No other window kinds in this session: their entries are there but disabled.
     QVERIFY(!w_->findChild<QAction*>(QStringLiteral("mnuPMUControl"))->isEnabled());
     QVERIFY(!w_->findChild<QAction*>(QStringLiteral("mnuSweeps"))->isEnabled());
