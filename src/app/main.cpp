@@ -10,6 +10,7 @@
 #include "board/board_factory.h"
 #include "board/board_link.h"
 #include "screenshots.h"
+#include "ui/common/guarded_application.h"
 #include "ui/common/message_sink.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
@@ -49,7 +50,7 @@ void preferOffscreenForScreenshots(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
   preferOffscreenForScreenshots(argc, argv);
-  QApplication app(argc, argv);
+  kv4410::ui::GuardedApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("kv4410"));
   QCoreApplication::setApplicationVersion(QStringLiteral(KV4410_VERSION));
 

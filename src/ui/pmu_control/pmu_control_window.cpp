@@ -481,8 +481,11 @@ void PmuControlWindow::setPmuField(const FieldDef& field, int value) {
 }
 
 void PmuControlWindow::showAndSendPmuWord() {
-  txtPMU_->setText(hexText(session_.words.pmuWord, 8));
-  session_.sendPmuWord(session_.words.pmuWord);
+  // "Last PMU REG Write" shows only what reached the board: a word refused for want of a
+  // channel bit leaves the field as it was.
+  if (session_.sendPmuWord(session_.words.pmuWord)) {
+    txtPMU_->setText(hexText(session_.words.pmuWord, 8));
+  }
 }
 
 void PmuControlWindow::onForce(int entry) {
@@ -554,8 +557,7 @@ void PmuControlWindow::onCompare(int entry) {
   refreshPmuWord();
   setPmuField(field(PmuField::Compare), entry);
   session_.hub().mirror(Mirrored::RegisterCompare, entry);
-  session_.sendPmuWord(session_.words.pmuWord);
-  txtPMU_->setText(hexText(session_.words.pmuWord, 8));
+  showAndSendPmuWord();
 }
 
 void PmuControlWindow::onSysforce(int entry) {
@@ -691,6 +693,11 @@ void PmuControlWindow::onForceLevelEntered() {
     return;
   }
   const float level = toSingle(*parsed);
+  // The conversion reads the OFFSET field (and, on the external range, the sense resistor): a
+  // field that does not hold a valid value is reported now, before anything is sent.
+  if (!checkConversionInputs()) {
+    return;
+  }
   // The PMU word for the present force mode and range goes out first, so the level lands in
   // the mode the window shows.
   selIrange_->runHandler();
@@ -746,15 +753,33 @@ void PmuControlWindow::onReference(int option, int checked) {
   } else if (option == 1) {
     session_.conversion.vref = 2.5F;
   } else {
-    // A reference field that does not hold a number keeps the present reference, and nothing
-    // is recomputed or sent.
+    // The third reference comes from its field: a text that is not a number, or a reference
+    // outside 0 < VREF <= 5 V (0 would divide by zero), is refused; the reference and the
+    // option stay as they were and nothing is sent.
     const std::optional<double> parsed = parseDecimal(txtVref_->text().toStdString());
-    if (!parsed || !std::isfinite(toSingle(*parsed))) {
+    const float volts = parsed ? toSingle(*parsed) : 0.0F;
+    if (!parsed || !(volts > 0.0F && volts <= static_cast<float>(kVrefEntryMax))) {
+      optRef_[referenceOption_]->setChecked(true);
+      rejectEntry(txtVref_, session_.messages(), parsed ? kVrefOutOfRange : kNotANumber);
       return;
     }
-    session_.conversion.vref = toSingle(*parsed);
+    session_.conversion.vref = volts;
   }
+  referenceOption_ = option;
   onForceLevelEntered();
+}
+
+bool PmuControlWindow::checkConversionInputs() {
+  if (!checkDacCode(OFFSETx1_, session_.messages())) {
+    return false;
+  }
+  if (!forceVoltage_ && session_.conversion.rangeIndex == kExternalRange &&
+      !levels_->externalOhms()) {
+    const bool number = parseDecimal(txtRsense_->text().toStdString()).has_value();
+    rejectEntry(txtRsense_, session_.messages(), number ? kRsenseOutOfRange : kNotANumber);
+    return false;
+  }
+  return true;
 }
 
 bool PmuControlWindow::onRsenseKey(QKeyEvent* event) {

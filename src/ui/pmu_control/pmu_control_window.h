@@ -88,12 +88,16 @@ class PmuControlWindow : public QMainWindow, public ManagedWindow, public PmuCon
   void onVrefEntered();
   void onReference(int option, int checked);
   bool onRsenseKey(QKeyEvent* event);
+  // Reports an OFFSET field (or an external sense resistor) that the level conversion cannot
+  // use, as its own Enter would; returns whether the conversion may go on.
+  bool checkConversionInputs();
 
   void setUnits(const QString& unit);
 
   Session& session_;
   // True while the force mode is Force Voltage (set at load).
   bool forceVoltage_ = true;
+  int referenceOption_ = 0;  // the reference option in use (0 "5V", 1 "2.5V", 2 the field)
   std::unique_ptr<PmuLevelCalculations> levels_;
 
   // "Force and Measure"

@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <memory>
 
+#include "ui/common/guarded_application.h"
 #include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
@@ -271,6 +272,16 @@ class SelectorTest : public QObject {
     delete w;
     QVERIFY(!hub.exists(WindowId::PmuControl));
     QCOMPARE(hub.selector(Mirrored::PmuMeasure), nullptr);
+  }
+
+  // An exception out of a handler is reported, and the event loop goes on.
+  void guardReportsWhatEscapesAHandler() {
+    QStringList reports;
+    const auto report = [&reports](const QString& text) { reports << text; };
+    QVERIFY(deliverGuarded([] { return true; }, report));
+    QVERIFY(reports.isEmpty());
+    QVERIFY(!deliverGuarded([]() -> bool { throw std::out_of_range("no field X"); }, report));
+    QCOMPARE(reports, QStringList{"An internal error stopped this action: no field X"});
   }
 
   // The channel message: once per user action, never for a choice made by code.

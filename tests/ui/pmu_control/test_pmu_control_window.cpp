@@ -119,6 +119,7 @@ class TestPmuControlWindow : public QObject {
   void referenceEntryLimits_data();
   void referenceEntryLimits();
   void thirdReferenceOption();
+  void badOffsetFieldStopsTheLevel();
   void alwaysOnExtRangeKeepsRange_data();
   void alwaysOnExtRangeKeepsRange();
   void forceModesUnitsAndRsenseVisibility();
@@ -152,7 +153,8 @@ void TestPmuControlWindow::loadShowsStartUpChoicesAndWritesZeroVolts() {
   QCOMPARE(b.units(), (QStringList{"V", "V", "V"}));
   // The PMU word composed by the load: force voltage, measure current, the 2 mA range.
   QCOMPARE(b.session().words.pmuWord, 0x00018000);
-  QCOMPARE(b.text("txtPMU"), QStringLiteral("00018000"));
+  // Alone, before the channels are selected, none of its PMU words reached the board.
+  QCOMPARE(b.text("txtPMU"), QString());
   QCOMPARE(b.session().conversion.vref, 5.0F);
   QCOMPARE(b.session().conversion.rangeIndex, std::int16_t{3});
   QVERIFY(!find<QLineEdit>(b.window, "txtRsense")->isVisible());
@@ -483,20 +485,22 @@ void TestPmuControlWindow::senseResistorWithoutNumberKeepsDisplayAndSendsNothing
   QTest::keyClick(rsense, Qt::Key_2);
   QCOMPARE(b.text("txtOutputVh"), QStringLiteral("11.250"));
   QVERIFY(b.fixture.transcript(mark).empty());
-  // A force level on the external range needs the resistor: nothing is written to the FIN DAC.
+  // A force level on the external range needs the resistor: the empty field is reported and
+  // nothing at all is sent.
   rsense->clear();
   b.fixture.messages().clear();
   mark = b.fixture.mark();
   QVERIFY(typeAndEnter(b.window, "txtForce", "1"));
-  QVERIFY(b.dacWordsSince(mark).empty());
+  QVERIFY(b.wordsSince(mark).empty());
   QCOMPARE(b.text("txtOutputVh"), QStringLiteral("11.250"));
   QCOMPARE(b.text("txtdaccode"), QStringLiteral("8000"));
-  QCOMPARE(b.fixture.messages().count(), 0);
-  // With a resistor again, the same level goes out.
+  QCOMPARE(b.fixture.messages().count(texts::kNotANumber), 1);
+  QVERIFY(rsense->hasFocus());
+  // With a resistor again, the same level goes out: 1 mA into 100 ohms at gain 10 is
+  // 65536 * 0.1 * 10 / 22.5 + 32768 = 35680.71 -> 0x8B61, external level 4.
   rsense->setText(QStringLiteral("100"));
   QVERIFY(typeAndEnter(b.window, "txtForce", "1"));
-  const auto code = codeForCurrent(0.001, 5.0F, 10.0F, 100.0);
-  QCOMPARE(b.lastWord(), 0x0FCC0000 | *code);
+  QCOMPARE(b.lastWord(), 0x0FCC8B61);
 }
 
 void TestPmuControlWindow::referenceEntryLimits_data() {
@@ -535,15 +539,43 @@ void TestPmuControlWindow::thirdReferenceOption() {
   QVERIFY(clickButton(b.window, "optRef_2"));
   QCOMPARE(b.session().conversion.vref, 3.0F);
   QCOMPARE(b.text("txtOutputVh"), fixed(voltageRangeLimits(3.0F, 0xA492).fullScale));
-  // An emptied reference field keeps the reference; nothing is recomputed or sent.
+  // A reference field that is empty, or holds 0 (accepted on Enter as a whole number, but no
+  // reference), is refused with its message: the reference and the option stay, nothing is
+  // sent, the field is emptied and focused.
   QVERIFY(clickButton(b.window, "optRef_0"));
-  QVERIFY(typeAndEnter(b.window, "txtVref", "9"));
-  QCOMPARE(b.text("txtVref"), QString());
+  const std::pair<const char*, QString> refused[] = {{"9", texts::kNotANumber},
+                                                     {"0", texts::kVrefTooLarge}};
+  for (const auto& [text, message] : refused) {
+    QVERIFY(typeAndEnter(b.window, "txtVref", text));
+    b.fixture.messages().clear();
+    const std::size_t mark = b.fixture.mark();
+    QVERIFY(clickButton(b.window, "optRef_2"));
+    QCOMPARE(b.fixture.messages().count(message), 1);
+    QCOMPARE(b.session().conversion.vref, 5.0F);
+    QVERIFY(b.wordsSince(mark).empty());
+    QCOMPARE(b.text("txtOutputVh"), QStringLiteral("11.250"));
+    QVERIFY(find<QAbstractButton>(b.window, "optRef_0")->isChecked());
+    QCOMPARE(b.text("txtVref"), QString());
+    QVERIFY(find<QLineEdit>(b.window, "txtVref")->hasFocus());
+  }
+}
+
+// The level conversion reads the OFFSET field: a text there that is not a code (typed without
+// Enter) is reported when the level is entered, before any word goes out.
+void TestPmuControlWindow::badOffsetFieldStopsTheLevel() {
+  Bench b;
+  QVERIFY(typeText(find<QLineEdit>(b.window, "OFFSETx1_0"), "xyz"));
   const std::size_t mark = b.fixture.mark();
-  QVERIFY(clickButton(b.window, "optRef_2"));
-  QCOMPARE(b.session().conversion.vref, 5.0F);
+  QVERIFY(typeAndEnter(b.window, "txtForce", "1"));
+  QCOMPARE(b.fixture.messages().count(texts::kNotANumber), 1);
+  QCOMPARE(b.fixture.messages().last().title, texts::kEntryError);
   QVERIFY(b.wordsSince(mark).empty());
-  QCOMPARE(b.text("txtOutputVh"), QStringLiteral("11.250"));
+  QCOMPARE(b.text("OFFSETx1_0"), QString());
+  QVERIFY(find<QLineEdit>(b.window, "OFFSETx1_0")->hasFocus());
+  QVERIFY(typeText(find<QLineEdit>(b.window, "OFFSETx1_0"), "10000"));
+  QVERIFY(typeAndEnter(b.window, "txtForce", "1"));
+  QCOMPARE(b.fixture.messages().count(texts::kCodeTooLarge), 1);
+  QVERIFY(b.wordsSince(mark).empty());
 }
 
 void TestPmuControlWindow::alwaysOnExtRangeKeepsRange_data() {
@@ -653,9 +685,11 @@ void TestPmuControlWindow::channelEnablesAndTheMessage() {
   QCOMPARE(b.session().words.chanBits, 0);
   QCOMPARE(b.session().words.pmuWord & 0x0F000000, 0x04000000);
 
-  // Without a channel a PMU change sends nothing and says so once per action.
+  // Without a channel a PMU change sends nothing and says so once per action; "Last PMU REG
+  // Write" keeps the last word that reached the board.
   mark = b.fixture.mark();
   QVERIFY(chooseItem(b.window, "cboForce", 1));
+  QCOMPARE(b.text("txtPMU"), QStringLiteral("05018080"));
   // Only the gain read-backs of the current range go out.
   const auto sent = b.wordsSince(mark);
   QVERIFY(!sent.empty());

@@ -249,6 +249,18 @@ class RegisterWindowTest : public QObject {
     QVERIFY(!w_->findChild<QAction*>(QStringLiteral("mnuAbout"))->isEnabled());
   }
 
+  // The lists of WRITE PMU REG show their initial text like a chosen item, not in the greyed
+  // hint colour that makes a list look disabled.
+  void listsDrawTheirInitialTextAsText() {
+    start();
+    for (const char* name : {"cboForce", "cboSysforce"}) {
+      auto* list = get<QComboBox>(QString::fromLatin1(name));
+      QCOMPARE(list->currentIndex(), -1);
+      QCOMPARE(list->palette().color(QPalette::PlaceholderText),
+               list->palette().color(QPalette::ButtonText));
+    }
+  }
+
   // With a PMU control window: start-up mirrors into it, its own start-up runs inside step 4
   // while no channel is selected (its PMU word is held back, silently), it gets the start-up
   // PMU word for its "Last PMU REG Write" field, and it is shown after the main window.
