@@ -17,6 +17,7 @@ expected=(
   frmMain_09_LITTLE_ROUTINES_00_SETTLING_TIME_TRANSITIONS
   frmMain_09_LITTLE_ROUTINES_01_RANGE_CHANGE_TRANSITIONS
   frmPMU
+  frmAbout
   frmMeasoutWarning
 )
 missing=0

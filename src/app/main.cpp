@@ -9,6 +9,7 @@
 
 #include "board/board_factory.h"
 #include "board/board_link.h"
+#include "kv4410_version.h"
 #include "screenshots.h"
 #include "ui/common/guarded_application.h"
 #include "ui/common/message_sink.h"
@@ -52,7 +53,7 @@ int main(int argc, char* argv[]) {
   preferOffscreenForScreenshots(argc, argv);
   kv4410::ui::GuardedApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("kv4410"));
-  QCoreApplication::setApplicationVersion(QStringLiteral(KV4410_VERSION));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(kv4410::kProgramVersion));
 
   // --simulate takes an optional "=OPTIONS", which QCommandLineParser cannot express: it is
   // taken out of the arguments first.

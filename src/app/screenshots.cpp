@@ -108,10 +108,10 @@ QStringList writeScreenshots(ui::Session& session, const QString& directory, QSt
   ui::WindowHub& hub = session.hub();
   for (ui::WindowId id : {ui::WindowId::Register, ui::WindowId::PmuControl, ui::WindowId::Sweep,
                           ui::WindowId::TestProcedure, ui::WindowId::About}) {
-    if (!hub.exists(id)) {
-      continue;
+    // Windows the start-up did not create (About, the test procedure) are created for this.
+    if (ui::ManagedWindow* window = hub.window(id)) {
+      shooter.shootWindow(window->widget());
     }
-    shooter.shootWindow(hub.window(id)->widget());
   }
   // The MEASOUT gain warning box, as a user who chooses gain 1 sees it.
   const bool hadWarning = !session.measoutWarningBox.isNull();

@@ -1,5 +1,6 @@
 #include "ui/windows.h"
 
+#include "ui/about/about_window.h"
 #include "ui/common/session.h"
 #include "ui/pmu_control/pmu_control_factory.h"
 #include "ui/register_window/register_window_factory.h"
@@ -11,6 +12,7 @@ void registerWindows(Session& session) {
                            [&session] { return createRegisterWindow(session); });
   session.hub().setFactory(WindowId::PmuControl,
                            [&session] { return createPmuControlWindow(session); });
+  session.hub().setFactory(WindowId::About, [&session] { return new AboutWindow(session); });
 }
 
 }  // namespace kv4410::ui
