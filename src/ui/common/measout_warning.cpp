@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "device/register_map.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
 
@@ -16,8 +17,9 @@ namespace kv4410::ui {
 
 namespace {
 
-// GAIN1, system control bit 7: 1 = MEASOUT gain 0.2, 0 = gain 1.
-constexpr std::int32_t kGain1Bit = 0x80;
+// Entries of the MEASOUT gain list: "MEASOUT GAIN =0.2" and "MEASOUT GAIN = 1".
+constexpr int kMeasoutGainPointTwo = 0;
+constexpr int kMeasoutGainOne = 1;
 
 QDialog* buildBox(Session& session) {
   auto* box = new QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -75,12 +77,14 @@ QDialog* buildBox(Session& session) {
 
   // Neither button sends: the word reaches the chip with the next system control write.
   QObject::connect(ok, &QPushButton::clicked, box, [&session, box] {
-    session.words.sysWord &= ~kGain1Bit;
+    session.words.sysWord = static_cast<std::int32_t>(
+        composeMeasoutGainList(static_cast<std::uint32_t>(session.words.sysWord), kMeasoutGainOne));
     session.showSerialWord(session.words.sysWord);
     box->close();
   });
   QObject::connect(cancel, &QPushButton::clicked, box, [&session, box] {
-    session.words.sysWord |= kGain1Bit;
+    session.words.sysWord = static_cast<std::int32_t>(composeMeasoutGainList(
+        static_cast<std::uint32_t>(session.words.sysWord), kMeasoutGainPointTwo));
     session.showSerialWord(session.words.sysWord);
     box->close();
   });

@@ -3,6 +3,7 @@
 #include <QComboBox>
 
 #include "device/register_map.h"
+#include "ui/common/register_fields.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
@@ -11,34 +12,22 @@ namespace kv4410::ui {
 
 namespace {
 
-// The register window's lists carry the register map's texts, in list order.
-QStringList registerListItems(const FieldDef& field) {
-  QStringList items;
-  if (field.listValues.empty()) {
-    return qtextList(field.values);
-  }
-  for (const std::uint32_t value : field.listValues) {
-    items << qtext(field.valueText(value));
-  }
-  return items;
-}
-
 std::vector<MirroredSelectorDef> buildTable() {
   const QStringList thermal = qtextList(thermalListItems());
   return {
       {Mirrored::RegisterCurrentRange, WindowId::Register, QStringLiteral("cboCurrent"),
-       registerListItems(field(PmuField::Range))},
+       listItems(field(PmuField::Range))},
       {Mirrored::RegisterMeasure, WindowId::Register, QStringLiteral("cboMeasure"),
-       registerListItems(field(PmuField::Measure))},
+       listItems(field(PmuField::Measure))},
       {Mirrored::RegisterCompare, WindowId::Register, QStringLiteral("cboCompare"),
-       registerListItems(field(PmuField::Compare))},
+       listItems(field(PmuField::Compare))},
       {Mirrored::RegisterLatched, WindowId::Register, QStringLiteral("cboLatched"),
-       registerListItems(field(SysField::Latch))},
+       listItems(field(SysField::Latch))},
       {Mirrored::RegisterThermal, WindowId::Register, QStringLiteral("TEMPSET"), thermal},
       {Mirrored::RegisterCurrentGain, WindowId::Register, QStringLiteral("IMEASG"),
-       registerListItems(field(SysField::Gain0))},
+       listItems(field(SysField::Gain0))},
       {Mirrored::RegisterMeasoutGain, WindowId::Register, QStringLiteral("MEASOUTG"),
-       registerListItems(field(SysField::Gain1))},
+       listItems(field(SysField::Gain1))},
       {Mirrored::PmuCurrentRange,
        WindowId::PmuControl,
        QStringLiteral("cboIrange"),

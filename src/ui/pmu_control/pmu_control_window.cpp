@@ -30,6 +30,7 @@
 #include "ui/common/measout_warning.h"
 #include "ui/common/message_sink.h"
 #include "ui/common/mirrored_selectors.h"
+#include "ui/common/register_fields.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
@@ -476,8 +477,7 @@ void PmuControlWindow::refreshPmuWord() {
 
 void PmuControlWindow::setPmuField(const FieldDef& field, int value) {
   session_.words.pmuWord =
-      static_cast<std::int32_t>(composeField(static_cast<std::uint32_t>(session_.words.pmuWord),
-                                             field, static_cast<std::uint32_t>(value)));
+      withField(session_.words.pmuWord, field, static_cast<std::uint32_t>(value));
 }
 
 void PmuControlWindow::showAndSendPmuWord() {
@@ -584,8 +584,7 @@ void PmuControlWindow::onUpdate() {
 
 void PmuControlWindow::setSysField(const FieldDef& field, int value) {
   session_.words.sysWord =
-      static_cast<std::int32_t>(composeField(static_cast<std::uint32_t>(session_.words.sysWord),
-                                             field, static_cast<std::uint32_t>(value)));
+      withField(session_.words.sysWord, field, static_cast<std::uint32_t>(value));
 }
 
 void PmuControlWindow::showAndSendSysWord() {

@@ -13,7 +13,7 @@
 #include "ui/common/entry_checks.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
-#include "ui/register_window/register_fields.h"
+#include "ui/common/register_fields.h"
 
 namespace kv4410::ui {
 

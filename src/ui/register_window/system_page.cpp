@@ -15,7 +15,7 @@
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
-#include "ui/register_window/register_fields.h"
+#include "ui/common/register_fields.h"
 
 namespace kv4410::ui {
 
