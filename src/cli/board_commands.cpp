@@ -2,7 +2,9 @@
 // The board is opened once per process (search, connect, firmware, start) at the first board
 // command; `exec` runs a script of such commands, one per line, on that one connection.
 #include <CLI/CLI.hpp>
-#include <fstream>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -13,7 +15,9 @@
 #include <vector>
 
 #include "board/board_link.h"
+#include "board/simulated_board.h"
 #include "cli/commands.h"
+#include "device/conversions.h"
 #include "device/dac_words.h"
 #include "device/readback.h"
 #include "device/register_map.h"
@@ -28,8 +32,8 @@ constexpr int kSuccess = 0;
 constexpr int kBoardError = 1;
 constexpr int kUsageError = 2;
 constexpr int kMaxAdcCount = 100000;
-// The ADC spans the board's reference, 5 V.
-constexpr double kAdcFullScaleVolts = 5.0;
+// The USB board's reference when no --vref is given; the ADC spans 0 to the reference.
+constexpr float kDefaultVref = 5.0F;
 
 // Board messages as one stderr line each.
 class CliReporter final : public board::Reporter {
@@ -57,6 +61,7 @@ struct Command {
   ReadTarget target = ReadTarget::System;
   std::int32_t readRequest = 0;  // Read
   int count = 1;                 // Adc
+  std::optional<float> vref;     // Adc: --vref, else the script's or the board's reference
   std::uint8_t request = 0;      // Request: a one-line board command
   std::uint16_t value = 0;
 };
@@ -93,6 +98,32 @@ std::string upperCase(std::string_view text) {
   return upper;
 }
 
+std::string lowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return lower;
+}
+
+// Command names and keywords are taken in any case ("READ Sys", "ccomp 1NF").
+bool sameWord(std::string_view a, std::string_view b) {
+  return lowerCase(a) == lowerCase(b);
+}
+
+// The board's reference as --vref takes it: 2.5 or 5 volts.
+std::optional<float> vrefNamed(std::string_view text) {
+  const auto volts = parseDecimal(text);
+  if (!volts || (*volts != 2.5 && *volts != 5.0)) {
+    return std::nullopt;
+  }
+  return static_cast<float>(*volts);
+}
+
+std::string vrefError(std::string_view text) {
+  return "--vref must be 2.5 or 5, not '" + std::string(text) + "'";
+}
+
 std::optional<DacGroup> groupNamed(std::string_view name) {
   const std::string upper = upperCase(name);
   for (const DacGroup group :
@@ -127,13 +158,13 @@ using Tokens = std::vector<std::string>;
 // Parses one command; on a usage error puts a one-line reason into `error`.
 std::optional<Command> parseCommand(const Tokens& t, std::string& error) {
   Command c;
-  const std::string& name = t.at(0);
+  const std::string name = lowerCase(t.at(0));
   const auto args = t.size() - 1;
   const auto choose = [&](std::uint8_t request, const std::vector<std::string_view>& items,
                           std::string_view what) -> std::optional<Command> {
     if (args == 1) {
       for (std::size_t i = 0; i < items.size(); ++i) {
-        if (t[1] == items[i]) {
+        if (sameWord(t[1], items[i])) {
           c.kind = Command::Kind::Request;
           c.request = request;
           c.value = static_cast<std::uint16_t>(i + 1);
@@ -163,7 +194,7 @@ std::optional<Command> parseCommand(const Tokens& t, std::string& error) {
   }
   if (name == "read") {
     c.kind = Command::Kind::Read;
-    const std::string what = args >= 1 ? t[1] : "";
+    const std::string what = args >= 1 ? lowerCase(t[1]) : "";
     if (what == "sys" && args == 1) {
       c.target = ReadTarget::System;
       c.readRequest = kReadSystemRequest;
@@ -214,17 +245,30 @@ std::optional<Command> parseCommand(const Tokens& t, std::string& error) {
   }
   if (name == "adc") {
     c.kind = Command::Kind::Adc;
-    if (args == 0) {
-      return c;
-    }
-    if (args == 2 && t[1] == "--count") {
-      if (const auto n = smallNumber(t[2], 1, kMaxAdcCount)) {
+    const std::string adcUsage = "adc takes [--count N] with N from 1 to " +
+                                 std::to_string(kMaxAdcCount) + " and [--vref 2.5|5]";
+    for (std::size_t i = 1; i < t.size(); i += 2) {
+      const bool count = sameWord(t[i], "--count");
+      if ((!count && !sameWord(t[i], "--vref")) || i + 1 == t.size()) {
+        error = adcUsage;
+        return std::nullopt;
+      }
+      if (count) {
+        const auto n = smallNumber(t[i + 1], 1, kMaxAdcCount);
+        if (!n) {
+          error = adcUsage;
+          return std::nullopt;
+        }
         c.count = *n;
-        return c;
+      } else {
+        c.vref = vrefNamed(t[i + 1]);
+        if (!c.vref) {
+          error = vrefError(t[i + 1]);
+          return std::nullopt;
+        }
       }
     }
-    error = "adc takes [--count N] with N from 1 to " + std::to_string(kMaxAdcCount);
-    return std::nullopt;
+    return c;
   }
   if (name == "reset") {
     if (args != 0) {
@@ -241,7 +285,7 @@ std::optional<Command> parseCommand(const Tokens& t, std::string& error) {
           {"high", board::request::kLoadHigh},
           {"low", board::request::kLoadLow}};
       for (const auto& [word, request] : lines) {
-        if (t[1] == word) {
+        if (sameWord(t[1], word)) {
           c.request = request;
           return c;
         }
@@ -256,7 +300,7 @@ std::optional<Command> parseCommand(const Tokens& t, std::string& error) {
   if (name == "cff") {
     return choose(board::request::kCFeedforward, {"220pF", "1nF", "10nF"}, "220pF, 1nF, 10nF");
   }
-  error = "unknown command '" + name + "'";
+  error = "unknown command '" + t.at(0) + "'";
   return std::nullopt;
 }
 
@@ -330,8 +374,9 @@ void printAnswer(std::ostream& out, ReadTarget target, std::uint32_t answer) {
   }
 }
 
-// Runs a checked command; 1 when a request failed (its message is on stderr).
-int runCommand(board::BoardLink& link, const Command& c, std::ostream& out) {
+// Runs a checked command, an ADC reading scaled by `vref`; 1 when a request failed (its message
+// is on stderr).
+int runCommand(board::BoardLink& link, const Command& c, float vref, std::ostream& out) {
   const auto failedBefore = link.failedRequests();
   int firstFailure = 0;
   const auto note = [&] {
@@ -363,8 +408,8 @@ int runCommand(board::BoardLink& link, const Command& c, std::ostream& out) {
         const std::uint16_t code = link.ReadADC();
         note();
         if (firstFailure == 0) {
-          out << hex(code, 4) << " " << code << " "
-              << formatFixed(code * kAdcFullScaleVolts / 65536.0, 1, 6) << " V\n";
+          out << hex(code, 4) << " " << code << " " << formatFixed(adcVolts(code, vref), 1, 6)
+              << " V\n";
         }
       }
       break;
@@ -432,6 +477,11 @@ class BoardSession {
     return reporter_.reported() ? kBoardError : kSuccess;
   }
   board::BoardLink& link() { return *link_; }
+  // The simulated board's reference (its vref= option), or the USB board's usual 5 V.
+  float reference() const {
+    return opened_.simulated ? static_cast<float>(opened_.simulated->options().referenceVolts)
+                             : kDefaultVref;
+  }
 
  private:
   const GlobalOptions& globals_;
@@ -445,17 +495,41 @@ int usage(const std::string& message) {
   return kUsageError;
 }
 
+// A checked command with its script line number (0 for a command given on the command line).
+struct NumberedCommand {
+  int line = 0;
+  Command command;
+};
+
+// Opens the board and runs the commands in order, stopping at the first that fails. An ADC
+// reading is scaled by its own --vref, else by `vref`, else by the board's reference.
+int runOnBoard(const GlobalOptions& globals, const std::vector<NumberedCommand>& commands,
+               std::optional<float> vref) {
+  BoardSession session(globals);
+  if (const int opened = session.open(); opened != kSuccess) {
+    return opened;
+  }
+  const float boardVref = vref.value_or(session.reference());
+  for (const auto& [line, command] : commands) {
+    const int status =
+        runCommand(session.link(), command, command.vref.value_or(boardVref), std::cout);
+    if (status != kSuccess) {
+      if (line != 0) {
+        std::cerr << "kv4410ctl: script stopped at line " << line << "\n";
+      }
+      return status;
+    }
+  }
+  return kSuccess;
+}
+
 int runOne(const GlobalOptions& globals, const Tokens& tokens) {
   std::string error;
   const auto command = parseCommand(tokens, error);
   if (!command) {
     return usage(error);
   }
-  BoardSession session(globals);
-  if (const int opened = session.open(); opened != kSuccess) {
-    return opened;
-  }
-  return runCommand(session.link(), *command, std::cout);
+  return runOnBoard(globals, {{0, *command}}, std::nullopt);
 }
 
 Tokens split(const std::string& line) {
@@ -467,47 +541,85 @@ Tokens split(const std::string& line) {
   return tokens;
 }
 
-// Every line is checked before the board is opened; then they run in order, stopping at the
-// first that fails.
-int runScript(const GlobalOptions& globals, const std::string& file) {
-  std::ifstream stream;
-  std::istream* in = &std::cin;
-  if (file != "-") {
-    stream.open(file);
-    if (!stream) {
-      return usage("cannot read script '" + file + "'");
+// The lines of FILE (- for standard input), or nullopt with a one-line reason in `error`. A
+// directory opens like a file and fails only when read, so every read is checked too.
+std::optional<std::vector<std::string>> readScript(const std::string& file, std::string& error) {
+  const bool standardInput = file == "-";
+  const std::string name = standardInput ? "standard input" : "script '" + file + "'";
+  const auto reason = [&name, &error](int errorNumber) {
+    error = "cannot read " + name + ": " +
+            std::generic_category().message(errorNumber != 0 ? errorNumber : EIO);
+  };
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> opened;
+  std::FILE* in = stdin;
+  if (!standardInput) {
+    opened.reset(std::fopen(file.c_str(), "r"));
+    if (!opened) {
+      reason(errno);
+      return std::nullopt;
     }
-    in = &stream;
+    in = opened.get();
   }
-  std::vector<std::pair<int, Command>> commands;
+  std::vector<std::string> lines;
+  std::string line;
+  for (int c = std::getc(in); c != EOF; c = std::getc(in)) {
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+    } else {
+      line.push_back(static_cast<char>(c));
+    }
+  }
+  if (std::ferror(in)) {
+    reason(errno);
+    return std::nullopt;
+  }
+  if (!line.empty()) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Every line is checked before the board is opened; then they run in order, stopping at the
+// first that fails. `vrefText` is exec's --vref, empty when not given.
+int runScript(const GlobalOptions& globals, const std::string& file, const std::string& vrefText) {
+  std::optional<float> vref;
+  if (!vrefText.empty()) {
+    vref = vrefNamed(vrefText);
+    if (!vref) {
+      return usage(vrefError(vrefText));
+    }
+  }
+  std::string error;
+  const auto lines = readScript(file, error);
+  if (!lines) {
+    return usage(error);
+  }
+  std::vector<NumberedCommand> commands;
   int number = 0;
-  for (std::string line; std::getline(*in, line);) {
+  for (std::string line : *lines) {
     ++number;
+    // A '#' starts a comment, on a line of its own or after a command.
+    if (const auto hash = line.find('#'); hash != std::string::npos) {
+      line.resize(hash);
+    }
     const Tokens tokens = split(line);
-    if (tokens.empty() || tokens[0].front() == '#') {
+    if (tokens.empty()) {
       continue;
     }
-    if (tokens[0] == "exec") {
+    if (sameWord(tokens[0], "exec")) {
       return usage("line " + std::to_string(number) + ": exec cannot run inside a script");
     }
-    std::string error;
     const auto command = parseCommand(tokens, error);
     if (!command) {
       return usage("line " + std::to_string(number) + ": " + error);
     }
-    commands.emplace_back(number, *command);
+    commands.push_back({number, *command});
   }
-  BoardSession session(globals);
-  if (const int opened = session.open(); opened != kSuccess) {
-    return opened;
-  }
-  for (const auto& [line, command] : commands) {
-    if (const int status = runCommand(session.link(), command, std::cout); status != kSuccess) {
-      std::cerr << "kv4410ctl: script stopped at line " << line << "\n";
-      return status;
-    }
-  }
-  return kSuccess;
+  return runOnBoard(globals, commands, vref);
 }
 
 }  // namespace
@@ -517,7 +629,7 @@ void addBoardCommands(CLI::App& app, const GlobalOptions& globals, int& exitStat
   const auto collect = [&app, &globals, &exitStatus](
                            const std::string& name, const std::string& help,
                            const std::string& argName, const std::string& argHelp, bool required) {
-    auto* sub = app.add_subcommand(name, help);
+    auto* sub = app.add_subcommand(name, help)->ignore_case();
     auto args = std::make_shared<Tokens>();
     if (!argName.empty()) {
       auto* option = sub->add_option(argName, *args, argHelp);
@@ -541,18 +653,33 @@ void addBoardCommands(CLI::App& app, const GlobalOptions& globals, int& exitStat
   collect("ccomp", "CCOMP capacitor of CH1 and CH3", "VALUE", "100pF | 1nF", true);
   collect("cff", "CFF capacitor of CH1 and CH3", "VALUE", "220pF | 1nF | 10nF", true);
 
-  auto* adc = app.add_subcommand("adc", "Read the board's ADC (code and volts)");
+  constexpr const char* kVrefHelp =
+      "Board reference in volts, 2.5 or 5, that scales the ADC readings (default: the "
+      "simulated board's vref=, else 5)";
+  auto* adc = app.add_subcommand("adc", "Read the board's ADC (code and volts)")->ignore_case();
   auto count = std::make_shared<int>(1);
+  auto adcVref = std::make_shared<std::string>();
   adc->add_option("--count", *count, "Number of readings")->check(CLI::Range(1, kMaxAdcCount));
-  adc->callback([count, &globals, &exitStatus] {
-    exitStatus = runOne(globals, {"adc", "--count", std::to_string(*count)});
+  adc->add_option("--vref", *adcVref, kVrefHelp)->type_name("VOLTS");
+  adc->callback([count, adcVref, &globals, &exitStatus] {
+    Tokens tokens{"adc", "--count", std::to_string(*count)};
+    if (!adcVref->empty()) {
+      tokens.insert(tokens.end(), {"--vref", *adcVref});
+    }
+    exitStatus = runOne(globals, tokens);
   });
 
   auto* exec =
-      app.add_subcommand("exec", "Run board commands from FILE (- for stdin), one per line");
+      app.add_subcommand("exec", "Run board commands from FILE (- for stdin), one per line")
+          ->ignore_case();
   auto file = std::make_shared<std::string>();
+  auto execVref = std::make_shared<std::string>();
   exec->add_option("FILE", *file, "Script file, or - for standard input")->required();
-  exec->callback([file, &globals, &exitStatus] { exitStatus = runScript(globals, *file); });
+  exec->add_option("--vref", *execVref, std::string(kVrefHelp) + "; a line's own --vref wins")
+      ->type_name("VOLTS");
+  exec->callback([file, execVref, &globals, &exitStatus] {
+    exitStatus = runScript(globals, *file, *execVref);
+  });
 }
 
 }  // namespace kv4410::cli

@@ -8,6 +8,29 @@
 
 namespace kv4410 {
 
+namespace {
+
+// True when the level, rounded as the limits are shown, lies within them. F/S and Z/S are
+// shown to three decimals, and a level just past F/S (11.25 V against 11.249733 V) or Z/S
+// rounds to the limit shown: such a level is refused for its code, not for the range.
+bool levelShownInRange(double level, const std::string& zeroScale, const std::string& fullScale) {
+  const auto shown = parseDecimal(formatFixed(level, 2, 3));
+  const auto low = parseDecimal(zeroScale);
+  const auto high = parseDecimal(fullScale);
+  return shown && low && high && *low <= *shown && *shown <= *high;
+}
+
+// "11.25 V needs FIN DAC code 65536 (0x10000); the codes are 0 to 65535 (0x0000 to 0xFFFF)".
+std::string missingCodeError(const std::string& level, std::int32_t code) {
+  std::string error = level + " needs FIN DAC code " + std::to_string(code);
+  if (code > 0) {
+    error += " (0x" + HexText(code) + ")";
+  }
+  return error + "; the codes are 0 to 65535 (0x0000 to 0xFFFF)";
+}
+
+}  // namespace
+
 ConversionReport describeConversion(const ConversionRequest& request) {
   ConversionReport report;
   const bool voltage = !request.rangeIndex.has_value();
@@ -51,8 +74,10 @@ ConversionReport describeConversion(const ConversionRequest& request) {
                                   : codeForCurrent(level * currentUnitToAmps(range), request.vref,
                                                    request.miGain, *rsense);
     if (!computed || *computed < 0 || *computed > 0xFFFF) {
-      report.error = formatDouble(level) + " " + unit + " is outside the range " + zeroScale +
-                     " to " + fullScale + " " + unit + " (codes 0000 to FFFF)";
+      report.error = levelShownInRange(level, zeroScale, fullScale) && computed
+                         ? missingCodeError(formatDouble(level) + " " + unit, *computed)
+                         : formatDouble(level) + " " + unit + " is outside the range " + zeroScale +
+                               " to " + fullScale + " " + unit + " (codes 0000 to FFFF)";
       return report;
     }
     code = *computed;

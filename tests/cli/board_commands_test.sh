@@ -70,6 +70,60 @@ trace)
     fail "readback missing from the trace"
   [ "$(wc -l <"$work/trace")" -eq 7 ] || fail "7 trace lines expected"
   ;;
+script)
+  # A directory or a missing file is refused with one line naming it; so is a directory given
+  # as standard input. Comments may follow a command; keywords take any case.
+  for file in "$work" "$work/missing"; do
+    run '' --simulate exec "$file"
+    [ "$status" -eq 2 ] || fail "exec $file: exit $status"
+    [ "$(wc -l <"$work/err")" -eq 1 ] && grep -qF "$file'" "$work/err" || fail "$file not named"
+  done
+  grep -q 'No such file or directory' "$work/err" || fail "no reason given"
+  "$ctl" --simulate exec - <"$work" >"$work/out" 2>"$work/err"
+  [ $? -eq 2 ] && grep -q "standard input.*Is a directory" "$work/err" || fail "stdin directory"
+  run '# whole line\nWrite 0FC8ABCD # x1 FIN\nREAD Dac 0 fin 0 X1 #\nLoad HIGH\nccomp 1NF\n' \
+    --simulate exec -
+  [ "$status" -eq 0 ] || fail "exit $status"
+  [ "$(cat "$work/out")" = "$(printf 'C8ABCD\ncode ABCD')" ] || fail "unexpected output"
+  run '' --simulate READ Sys
+  [ "$status" -eq 0 ] || fail "READ Sys: exit $status"
+  ;;
+convert)
+  # The ends of a range whose code would be one past the codes that exist are told so; levels
+  # beyond the range keep the range message.
+  for args in "--volts 11.25|11.25 V needs FIN DAC code 65536 (0x10000); the codes are 0 to 65535" \
+    "--volts -11.2504|-11.2504 V needs FIN DAC code -1; the codes are 0 to 65535 (0x0000 to" \
+    "--current 2.25 --range 2mA|2.25 mA needs FIN DAC code 65536 (0x10000); the codes are 0" \
+    "--volts 11.2506|11.2506 V is outside the range -11.250 to 11.250 V" \
+    "--current -2.2506 --range 2mA|-2.2506 mA is outside the range -02.250 to 02.250 mA"; do
+    # shellcheck disable=SC2086
+    run '' convert ${args%%|*}
+    [ "$status" -eq 2 ] || fail "convert ${args%%|*}: exit $status"
+    grep -qF -- "${args#*|}" "$work/err" || fail "convert ${args%%|*}: message"
+  done
+  run '' convert --current -2.25 --range 2mA
+  [ "$status" -eq 0 ] && grep -q 'code    0000' "$work/out" || fail "Z/S of 2mA not code 0"
+  ;;
+adcvref)
+  # The simulated board's 2.5 V reference scales the reading unless --vref says otherwise; a
+  # line's own --vref comes before the script's.
+  setup='write 003FE4A0 0121B300 01CDFFFF\n'
+  for args in "adc|--simulate=vref=2.5|2.249985" "adc|--simulate=vref=2.5 exec --vref 5|4.499969" \
+    "adc --vref 2.5|--simulate|2.249985" "adc --vref 2.5|--simulate exec --vref 5|2.249985" \
+    "adc --vref 5|--simulate=vref=2.5|4.499969" "adc|--simulate exec --vref 2.5|2.249985"; do
+    line=${args%%|*} rest=${args#*|}
+    case $rest in *exec*) tail=- ;; *) tail='exec -' ;; esac
+    # shellcheck disable=SC2086
+    run "$setup$line\n" ${rest%|*} $tail
+    [ "$status" -eq 0 ] || fail "$args: exit $status"
+    [ "$(cat "$work/out")" = "E666 58982 ${rest##*|} V" ] || fail "$args: reading"
+  done
+  for args in "adc --vref 3" "exec --vref 1 -" "adc --vref x"; do
+    # shellcheck disable=SC2086
+    run '' --simulate $args
+    [ "$status" -eq 2 ] && grep -q 'vref' "$work/err" || fail "$args: exit $status"
+  done
+  ;;
 *)
   echo "unknown case $case_name"
   exit 1
