@@ -2,51 +2,42 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace kv4410 {
 namespace {
 
-TEST(DeviceSerialWord, ClassifiesEveryRegisterSelection) {
-  struct Case {
-    std::uint32_t word;
-    bool read;
-    unsigned channels;
-    RegisterKind kind;
-    int dacAddress;
-  };
-  const Case cases[] = {
-      {0x003FE4A0, false, 0x0, RegisterKind::SystemControl, 0},
-      {0x10000000, true, 0x0, RegisterKind::SystemControl, 0},
-      {0x0F21B300, false, 0xF, RegisterKind::Pmu, 0},
-      {0x0521B300, false, 0x5, RegisterKind::Pmu, 0},  // PMU 0 and PMU 2 only
-      {0x18000000, true, 0x8, RegisterKind::Pmu, 0},
-      {0x11000000, true, 0x1, RegisterKind::Pmu, 0},
-      {0x0FC81234, false, 0xF, RegisterKind::DacX1, 8},
-      {0x025D0007, false, 0x2, RegisterKind::DacM, 29},
-      {0x0FA80000, false, 0xF, RegisterKind::DacC, 40},
-      {0x18C80000, true, 0x8, RegisterKind::DacX1, 8},  // FIN x1, level ±5uA, PMU 3
-      {0x1FC00000, true, 0xF, RegisterKind::DacX1, 0},  // offset DAC
-      {0x10400000, true, 0x0, RegisterKind::ComparatorStatus, 0},
-      {0x10C00000, true, 0x0, RegisterKind::AlarmStatus, 0},
-      {0x10800000, true, 0x0, RegisterKind::None, 0},
-      {0x00400000, false, 0x0, RegisterKind::None, 0},  // status registers cannot be written
-      {0x00C00000, false, 0x0, RegisterKind::None, 0},
-      {0xE0000000, false, 0x0, RegisterKind::SystemControl, 0},  // bits 29..31 ignored
-  };
-  for (const auto& c : cases) {
-    const WordTarget t = classifyWord(c.word);
-    EXPECT_EQ(t.read, c.read) << std::hex << c.word;
-    EXPECT_EQ(t.channels, c.channels) << std::hex << c.word;
-    EXPECT_EQ(t.kind, c.kind) << std::hex << c.word;
-    EXPECT_EQ(t.dacAddress, c.dacAddress) << std::hex << c.word;
-  }
+// Read or write, the register, the selected channels (bit i = PMU i) and the DAC address.
+std::string target(std::uint32_t word) {
+  const WordTarget t = classifyWord(word);
+  return std::string(t.read ? "read " : "write ") + registerKindName(t.kind) + " " +
+         std::to_string(t.channels) + " " + std::to_string(t.dacAddress);
 }
 
-TEST(DeviceSerialWord, ChannelBitsAndNames) {
-  EXPECT_EQ(channelBit(0), 0x01000000u);
-  EXPECT_EQ(channelBit(3), 0x08000000u);
-  EXPECT_STREQ(registerKindName(RegisterKind::SystemControl), "system control register");
-  EXPECT_STREQ(registerKindName(RegisterKind::AlarmStatus), "alarm status register");
-  EXPECT_STREQ(registerKindName(RegisterKind::None), "no register");
+// 0x0521B300 reaches PMU 0 and PMU 2 only; 0x18C80000 reads FIN x1 (level ±5uA) of PMU 3;
+// 0x1FC00000 reads the offset DAC. The status registers cannot be written, and bits 29..31 are
+// ignored.
+TEST(DeviceSerialWord, ClassifiesEveryRegisterSelection) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0x003FE4A0, "write system control register 0 0"},
+      {0x10000000, "read system control register 0 0"},
+      {0x0F21B300, "write PMU register 15 0"},
+      {0x0521B300, "write PMU register 5 0"},
+      {0x18000000, "read PMU register 8 0"},
+      {0x0FC81234, "write DAC x1 (input) register 15 8"},
+      {0x025D0007, "write DAC M (gain) register 2 29"},
+      {0x0FA80000, "write DAC C (offset) register 15 40"},
+      {0x18C80000, "read DAC x1 (input) register 8 8"},
+      {0x1FC00000, "read DAC x1 (input) register 15 0"},
+      {0x10400000, "read comparator status register 0 0"},
+      {0x10C00000, "read alarm status register 0 0"},
+      {0x10800000, "read no register 0 0"},
+      {0x00400000, "write no register 0 0"},
+      {0x00C00000, "write no register 0 0"},
+      {0xE0000000, "write system control register 0 0"}};
+  for (const auto& [word, text] : cases) {
+    EXPECT_EQ(target(word), text) << std::hex << word;
+  }
 }
 
 }  // namespace
