@@ -1,0 +1,252 @@
+#pragma once
+// The voltage sweep and the measurement versus time. Both runs are objects that are advanced one
+// step at a time: each advance() does the board work up to the run's next wait (a word, a
+// reading, a row) and returns how long to wait before the next advance. The GUI advances a run
+// from its event loop, the CLI in a plain loop, tests with a fake clock; nothing here waits long
+// and nothing runs an event loop.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/stored_words.h"
+
+namespace kv4410::board {
+class BoardLink;
+}
+
+namespace kv4410::measure {
+
+class Clock;
+
+enum class MeasureMode : std::int16_t { Voltage = 0, Current = 1 };
+
+// The pacing values of the runs (seconds, single precision). All are 0 until a delay is chosen.
+struct RunDelays {
+  float settle = 0.0F;     // Ts: from the force word to the ADC reading
+  float remainder = 0.0F;  // Tr: from a row to the next step
+  float cycle = 0.0F;      // T: added to the sample time of each row
+
+  // "Force/Measure Cycle Delay" item 0 "No Delay" (0.0001 s) .. 5 "500ms": Tr = T = the item's
+  // time; Ts is kept. An index outside the list changes nothing.
+  void chooseCycle(int cycleIndex);
+  // "SAMPLE DELAY" item k (0 "No Delay", 1..9 "1 X".."9 X"): first repeats the cycle choice of
+  // `cycleIndex` (the cycle selector's present item), then Ts = T * k / 10 and Tr = T - Ts.
+  void chooseSample(int cycleIndex, int k);
+};
+
+// The state the runs share with the windows, beside the stored words and conversion values.
+struct SweepState {
+  std::int32_t sweepChanBits = 0;  // bits 24..27: PMU CH SELECT of the sweep window
+  std::int32_t sweepPmuWord = 0;   // the PMU word a run sends
+  MeasureMode measureMode = MeasureMode::Voltage;
+  RunDelays delays;
+};
+
+// CURRENT RANGE handler on a PMU word: bits 15..17 cleared and set to the range code 0..4.
+std::int32_t withSweepRange(std::int32_t word, int rangeIndex);
+// MEASURE handler on a PMU word: bits 0..6, 13, 14 (and 28..31) cleared (AND 0x0FFF9F80); bit 13
+// set for measure voltage.
+std::int32_t withSweepMeasure(std::int32_t word, MeasureMode mode);
+// Sense resistance of a current range index 0..4: 200000, 50000, 5000, 500, 100 ohms.
+float senseResistance(int rangeIndex);
+
+// What the user asked for. The fields are checked by checkSweepFields / checkTimeFields first.
+struct SweepRequest {
+  double startVolts = 0.0;
+  double endVolts = 0.0;
+  double stepMillivolts = 0.0;
+};
+
+struct RunSettings {
+  float vref = 5.0F;   // from the VREF option buttons: 5 or 2.5
+  int rangeIndex = 0;  // CURRENT RANGE item 0..4
+};
+
+// Which entry field a refusal concerns (the GUI empties and focuses it).
+enum class EntryField { Start, End, Step, Force };
+struct Refusal {
+  EntryField field;
+  std::string message;  // shown with the title "Entry Error"
+};
+
+// The Enter-key checks of the entry fields, on their numbers: start and end within -11.25 to
+// +11.25 ("Number too large. Please reenter voltage between -11.25 and +11.25."), step within
+// 0 to 1000 ("Number too large. Please reenter voltage between 0 and 1000."), both ends
+// included; NaN and infinities are refused the same way.
+std::optional<Refusal> checkSweepFields(const SweepRequest& request);
+std::optional<Refusal> checkForceField(double forceVolts);
+inline constexpr const char* kNotANumber = "Not a valid number. Please reenter it.";
+inline constexpr const char* kEndBelowStart = "End Voltage must be greater than Start Voltage.";
+
+// One step of the voltage sweep.
+struct SweepPoint {
+  double dacCode = 0.0;
+  double forcedVolts = 0.0;  // 4.5 * VREF * code / 65536 - Voff
+  double adcVolts = 0.0;     // a * LSB
+  double current = 0.0;      // (5 * a * LSB - Voff) / (MI gain * R), measure-current mode only
+  double voltage = 0.0;      // 5 * a * LSB - Voff, measure-voltage mode only
+};
+
+// One sample of the time run.
+struct TimeSample {
+  double adcVolts = 0.0;
+  double measured = 0.0;
+  double time = 0.0;
+};
+
+// What both runs talk to. The references must outlive the run.
+struct RunContext {
+  board::BoardLink& link;
+  WordSender& sender;  // SPIout
+  StoredWords& words;
+  ConversionValues& conversion;
+  SweepState& sweep;
+  Clock& clock;
+};
+
+// The common part of both runs.
+class Run {
+ public:
+  enum class State { NotStarted, Running, Finished, Stopped, Refused };
+
+  virtual ~Run() = default;
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  // Does the work up to the next wait; returns the seconds to wait before the next advance, or
+  // nullopt once the run has ended (finished, stopped or refused). Waits shorter than
+  // kInlineWaitLimit that are not preceded by a row are waited inside the advance.
+  std::optional<double> advance();
+  // The run ends at its next row: what was measured is kept, and min and max cover it.
+  void stop() { stopRequested_ = true; }
+
+  State state() const { return state_; }
+  bool ended() const {
+    return state_ == State::Finished || state_ == State::Stopped || state_ == State::Refused;
+  }
+  // Set when the run was refused after its preparation (end below start, a code outside
+  // 0..0xFFFF, a step code of 0); nothing beyond the preparation words was sent.
+  const std::optional<Refusal>& refusal() const { return refusal_; }
+
+  // The result list: the header line, one tab-separated row per step (and for the time run the
+  // "min<TAB>max" line at the end).
+  const std::vector<std::string>& lines() const { return lines_; }
+  // The measured series to plot (current or voltage per the measure mode), one per row so far.
+  virtual std::vector<double> series() const = 0;
+  std::size_t stepsDone() const { return stepsDone_; }
+  std::size_t stepsPlanned() const { return stepsPlanned_; }
+
+  // For the READ and WRITE fields: the last ADC code and the next word, as the run shows them.
+  std::uint16_t lastAdcCode() const { return lastAdcCode_; }
+  std::int32_t writeWord() const { return writeWord_; }
+
+  // Min and max of the measured series (single precision), valid once the run has ended with
+  // at least one row.
+  float min() const { return min_; }
+  float max() const { return max_; }
+
+  // From the preparation's readbacks.
+  std::int32_t offsetCode() const { return offsetCode_; }
+  float miGain() const { return miGain_; }
+
+  // Readings whose transfer (request 232 or the ADC read) failed; they are kept in the rows.
+  std::size_t failedReadings() const { return failedReadings_; }
+  int lastFailedStatus() const { return lastFailedStatus_; }
+
+ protected:
+  Run(const RunContext& context, RunSettings settings);
+  // One advance of the concrete run, in the NotStarted or Running state.
+  virtual std::optional<double> step() = 0;
+  // The preparation words and readbacks both runs share: G1 set in sysWord and sent, OFFSET
+  // read back (0x1FC00000, reply - 0xC00000), MI gain from the system readback (0x10000000).
+  void readOffsetAndGain();
+  // Request 232 and the ADC read; counts a failed transfer.
+  std::uint16_t readAdc();
+  // Waits `seconds` inline when it is shorter than the inline limit; otherwise returns it.
+  std::optional<double> waitOrReturn(double seconds);
+  void finish(State endState);  // computes min and max over the series
+
+  RunContext context_;
+  RunSettings settings_;
+  State state_ = State::NotStarted;
+  bool stopRequested_ = false;
+  std::optional<Refusal> refusal_;
+  std::vector<std::string> lines_;
+  std::size_t stepsDone_ = 0;
+  std::size_t stepsPlanned_ = 0;
+  std::uint16_t lastAdcCode_ = 0;
+  std::int32_t writeWord_ = 0;
+  float min_ = 0.0F;
+  float max_ = 0.0F;
+  std::int32_t offsetCode_ = 0;
+  float miGain_ = 10.0F;
+  std::size_t failedReadings_ = 0;
+  int lastFailedStatus_ = 0;
+};
+
+// The voltage sweep: preparation (G1, OFFSET, MI gain, the masked PMU word with range and
+// measure codes), then one pass per step code from sc to ec, and a final point on ec when the
+// last regular step fell more than half a step short of it. Up to 65536 points.
+class SweepRun final : public Run {
+ public:
+  SweepRun(const RunContext& context, RunSettings settings, SweepRequest request);
+
+  std::vector<double> series() const override;
+  const std::vector<SweepPoint>& points() const { return points_; }  // the rows so far
+  // The codes shown beside the voltage fields (valid after the preparation).
+  std::int32_t startCode() const { return startCode_; }
+  std::int32_t endCode() const { return endCode_; }
+  std::int32_t stepCode() const { return stepCode_; }
+  // The last step index n (the run has n + 1 points when it finishes).
+  std::int32_t lastIndex() const { return lastIndex_; }
+  // The point shown for a picked chart position x (step x - 1, clamped to the recorded points).
+  std::optional<SweepPoint> pickedPoint(double x) const;
+
+ private:
+  std::optional<double> step() override;
+  // ... implementation state
+  SweepRequest request_;
+  std::vector<SweepPoint> points_;
+  std::int32_t startCode_ = 0;
+  std::int32_t endCode_ = 0;
+  std::int32_t stepCode_ = 0;
+  std::int32_t lastIndex_ = 0;
+};
+
+// The measurement versus time: 101 readings at one force code.
+class TimeRun final : public Run {
+ public:
+  static constexpr int kSamples = 101;
+  TimeRun(const RunContext& context, RunSettings settings, double forceVolts);
+
+  std::vector<double> series() const override;
+  const std::vector<TimeSample>& samples() const { return samples_; }
+  std::int32_t forceCode() const { return forceCode_; }  // valid after the preparation
+  // The sample shown for a picked position x (sample x, clamped to the recorded samples).
+  std::optional<TimeSample> pickedSample(double x) const;
+
+ private:
+  std::optional<double> step() override;
+  double forceVolts_;
+  std::vector<TimeSample> samples_;
+  std::int32_t forceCode_ = 0;
+};
+
+// The run's description for saved files: comment lines ("# ...") with the date and time, VREF,
+// offset code, current range, measure mode, channels and delays, then the list's lines with
+// their fields separated by commas.
+struct RunDescription {
+  std::string kind;      // "Voltage sweep" or "Measure versus time"
+  std::string dateTime;  // local time, "2026-12-07 10:15:02"
+  float vref = 5.0F;
+  std::int32_t offsetCode = 0;
+  int rangeIndex = 0;
+  MeasureMode mode = MeasureMode::Voltage;
+  std::int32_t channelBits = 0;
+  RunDelays delays;
+};
+std::string csvText(const RunDescription& description, const std::vector<std::string>& lines);
+
+}  // namespace kv4410::measure
