@@ -17,6 +17,10 @@ expected=(
   frmMain_09_LITTLE_ROUTINES_00_SETTLING_TIME_TRANSITIONS
   frmMain_09_LITTLE_ROUTINES_01_RANGE_CHANGE_TRANSITIONS
   frmPMU
+  Form2_00_SWEEP_V_MI_MV
+  Form2_01_MEASURE_VOLTAGE_CURRENT_VERSUS_TIME
+  Form2_after_sweep
+  Form2_after_time_run
   frmAbout
   frmMeasoutWarning
 )

@@ -133,17 +133,20 @@ int main(int argc, char* argv[]) {
   session.hub().window(kv4410::ui::WindowId::Register);
 
   if (screenshots) {
-    QString failure;
-    const QStringList files =
-        kv4410::app::writeScreenshots(session, parser.value(screenshotsOption), failure);
-    for (const QString& file : files) {
-      std::printf("%s\n", qPrintable(file));
-    }
-    if (!failure.isEmpty()) {
-      std::fprintf(stderr, "kv4410: %s\n", qPrintable(failure));
-      return 1;
-    }
-    return 0;
+    // The shots are taken from the event loop, which ends with the exit status.
+    const QString directory = parser.value(screenshotsOption);
+    QTimer::singleShot(0, &session, [&session, directory] {
+      kv4410::app::writeScreenshots(session, directory,
+                                    [](const QStringList& files, const QString& failure) {
+                                      for (const QString& file : files) {
+                                        std::printf("%s\n", qPrintable(file));
+                                      }
+                                      if (!failure.isEmpty()) {
+                                        std::fprintf(stderr, "kv4410: %s\n", qPrintable(failure));
+                                      }
+                                      QCoreApplication::exit(failure.isEmpty() ? 0 : 1);
+                                    });
+    });
   }
   return QApplication::exec();
 }

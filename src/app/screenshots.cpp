@@ -2,13 +2,17 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <memory>
 
 #include "ui/common/measout_warning.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
+#include "ui/sweeps/sweep_window.h"
 
 namespace kv4410::app {
 
@@ -98,19 +102,42 @@ class Shooter {
 
 }  // namespace
 
-QStringList writeScreenshots(ui::Session& session, const QString& directory, QString& error) {
-  QDir dir(directory);
-  if (!dir.mkpath(QStringLiteral("."))) {
-    error = QStringLiteral("cannot create ") + directory;
-    return {};
+// The sweep window after a run: PLOT is clicked, and when the run has ended its page is shot.
+// The runs go on from the event loop, so the shots are taken one after the other from there.
+void shootAfterRun(ui::SweepWindow* window, std::shared_ptr<Shooter> shooter, int page,
+                   const char* plotButton, const QString& name, std::function<void()> next) {
+  auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("SSTab1"));
+  auto* plot = window->findChild<QPushButton*>(QString::fromLatin1(plotButton));
+  if (tabs == nullptr || plot == nullptr) {
+    next();
+    return;
   }
-  Shooter shooter(dir, error);
+  tabs->setCurrentIndex(page);
+  auto connection = std::make_shared<QMetaObject::Connection>();
+  *connection = QObject::connect(window, &ui::SweepWindow::runEnded, window, [=] {
+    QObject::disconnect(*connection);
+    window->show();
+    shooter->shoot(window, name);
+    window->hide();
+    next();
+  });
+  plot->click();
+}
+
+void writeScreenshots(ui::Session& session, const QString& directory, ScreenshotsDone done) {
+  QDir dir(directory);
+  auto error = std::make_shared<QString>();
+  if (!dir.mkpath(QStringLiteral("."))) {
+    done({}, QStringLiteral("cannot create ") + directory);
+    return;
+  }
+  auto shooter = std::make_shared<Shooter>(dir, *error);
   ui::WindowHub& hub = session.hub();
   for (ui::WindowId id : {ui::WindowId::Register, ui::WindowId::PmuControl, ui::WindowId::Sweep,
                           ui::WindowId::TestProcedure, ui::WindowId::About}) {
     // Windows the start-up did not create (About, the test procedure) are created for this.
     if (ui::ManagedWindow* window = hub.window(id)) {
-      shooter.shootWindow(window->widget());
+      shooter->shootWindow(window->widget());
     }
   }
   // The MEASOUT gain warning box, as a user who chooses gain 1 sees it.
@@ -118,12 +145,30 @@ QStringList writeScreenshots(ui::Session& session, const QString& directory, QSt
   ui::showMeasoutWarning(session);
   if (QWidget* box = session.measoutWarningBox.data()) {
     const bool visible = hadWarning && box->isVisible();
-    shooter.shootWindow(box);
+    shooter->shootWindow(box);
     if (!visible) {
       box->hide();
     }
   }
-  return shooter.written();
+  const auto finish = [shooter, error, done] { done(shooter->written(), *error); };
+  auto* sweep = dynamic_cast<ui::SweepWindow*>(hub.window(ui::WindowId::Sweep));
+  if (sweep == nullptr) {
+    finish();
+    return;
+  }
+  // A sweep of the default load from -5 V to 5 V in measure-current mode, then a time run.
+  if (auto* start = sweep->findChild<QLineEdit*>(QStringLiteral("txtstartV"))) {
+    start->setText(QStringLiteral("-5"));
+  }
+  if (auto* end = sweep->findChild<QLineEdit*>(QStringLiteral("txtendV"))) {
+    end->setText(QStringLiteral("5"));
+  }
+  if (auto* step = sweep->findChild<QLineEdit*>(QStringLiteral("txtstep"))) {
+    step->setText(QStringLiteral("250"));
+  }
+  shootAfterRun(sweep, shooter, 0, "cmdPlot", QStringLiteral("Form2_after_sweep"), [=] {
+    shootAfterRun(sweep, shooter, 1, "cmdPlotit", QStringLiteral("Form2_after_time_run"), finish);
+  });
 }
 
 }  // namespace kv4410::app

@@ -4,6 +4,7 @@
 #include "ui/common/session.h"
 #include "ui/pmu_control/pmu_control_factory.h"
 #include "ui/register_window/register_window_factory.h"
+#include "ui/sweeps/sweep_window.h"
 
 namespace kv4410::ui {
 
@@ -12,6 +13,7 @@ void registerWindows(Session& session) {
                            [&session] { return createRegisterWindow(session); });
   session.hub().setFactory(WindowId::PmuControl,
                            [&session] { return createPmuControlWindow(session); });
+  session.hub().setFactory(WindowId::Sweep, [&session] { return new SweepWindow(session); });
   session.hub().setFactory(WindowId::About, [&session] { return new AboutWindow(session); });
 }
 

@@ -11,6 +11,8 @@
 #include "board/board_factory.h"
 #include "board/board_link.h"
 #include "device/stored_words.h"
+#include "measure/clock.h"
+#include "measure/sweep_engine.h"
 #include "ui/common/window_hub.h"
 
 namespace kv4410::board {
@@ -38,6 +40,10 @@ class Session : public QObject, public WordSender {
 
   StoredWords words;
   ConversionValues conversion;
+  // The sweep window's channel selection, run word, measure mode and delays.
+  measure::SweepState sweep;
+  // The clock the runs wait on.
+  measure::Clock& clock() { return clock_; }
   // Where LoadUSB finds the firmware image: KV4410SPI.hex beside the program unless the
   // program was told otherwise (--firmware).
   std::filesystem::path firmwarePath;
@@ -80,6 +86,7 @@ class Session : public QObject, public WordSender {
   std::unique_ptr<board::Reporter> reporter_;
   std::unique_ptr<board::BoardLink> link_;
   WindowHub hub_;
+  measure::SteadyClock clock_;
   int quietDepth_ = 0;
   bool channelMessageShown_ = false;
 };

@@ -1,0 +1,179 @@
+#include "ui/sweeps/strip_chart.h"
+
+#include <QChart>
+#include <QColor>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QLineSeries>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScatterSeries>
+#include <QSvgGenerator>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace kv4410::ui {
+
+StripChart::StripChart(const QString& name, QWidget* parent) : QChartView(parent) {
+  setObjectName(name);
+  auto* chart = new QChart();
+  chart->legend()->hide();
+  chart->setMargins(QMargins(4, 4, 4, 4));
+  trace_ = new QLineSeries(chart);
+  markers_ = new QScatterSeries(chart);
+  markers_->setMarkerSize(6.0);
+  chart->addSeries(trace_);
+  chart->addSeries(markers_);
+  xAxis_ = new QValueAxis(chart);
+  yAxis_ = new QValueAxis(chart);
+  xAxis_->setLabelFormat(QStringLiteral("%g"));
+  yAxis_->setLabelFormat(QStringLiteral("%.4g"));
+  chart->addAxis(xAxis_, Qt::AlignBottom);
+  chart->addAxis(yAxis_, Qt::AlignLeft);
+  for (QXYSeries* s : {static_cast<QXYSeries*>(trace_), static_cast<QXYSeries*>(markers_)}) {
+    s->attachAxis(xAxis_);
+    s->attachAxis(yAxis_);
+  }
+  markers_->setVisible(false);
+  setChart(chart);
+  setRenderHint(QPainter::Antialiasing);
+  setMinimumSize(320, 200);
+  applyXRange();
+  applyYRange();
+}
+
+void StripChart::clear() {
+  trace_->clear();
+  markers_->clear();
+}
+
+void StripChart::setPointCount(int count) {
+  pointCount_ = count;
+}
+
+void StripChart::setXStart(double start) {
+  xStart_ = start;
+  applyXRange();
+}
+
+void StripChart::setXEnd(double end) {
+  xEnd_ = end;
+  applyXRange();
+}
+
+void StripChart::applyXRange() {
+  xAxis_->setRange(xStart_, xEnd_ > xStart_ ? xEnd_ : xStart_ + 1.0);
+}
+
+void StripChart::setUpperLimit(double upper) {
+  if (std::isfinite(upper)) {
+    upper_ = upper;
+    applyYRange();
+  }
+}
+
+void StripChart::setLowerLimit(double lower) {
+  if (std::isfinite(lower)) {
+    lower_ = lower;
+    applyYRange();
+  }
+}
+
+void StripChart::applyYRange() {
+  // A flat series (limits equal, as for all-zero readings) or limits set in the wrong order
+  // still get a visible span around them.
+  if (upper_ <= lower_) {
+    const double low = std::min(lower_, upper_);
+    const double high = std::max(lower_, upper_);
+    const double pad =
+        high - low > 0.0 ? (high - low) * 0.1 : (low == 0.0 ? 1.0 : std::fabs(low) * 0.1);
+    yAxis_->setRange(low - pad, high + pad);
+  } else {
+    yAxis_->setRange(lower_, upper_);
+  }
+}
+
+void StripChart::setTraceColour(std::int32_t bgr) {
+  colour_ = bgr;
+  const QColor colour(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+  QPen pen = trace_->pen();
+  pen.setColor(colour);
+  trace_->setPen(pen);
+  markers_->setColor(colour);
+  markers_->setBorderColor(colour);
+}
+
+void StripChart::setTraceWidth(int width) {
+  QPen pen = trace_->pen();
+  pen.setWidth(width);
+  trace_->setPen(pen);
+}
+
+void StripChart::setHandles(bool on) {
+  handles_ = on;
+  markers_->setVisible(on);
+}
+
+void StripChart::plot(const std::vector<double>& values, int count) {
+  const std::size_t n =
+      count < 0 ? values.size() : std::min(values.size(), static_cast<std::size_t>(count));
+  QList<QPointF> points;
+  points.reserve(static_cast<qsizetype>(n));
+  for (std::size_t k = 0; k < n; ++k) {
+    points.append(QPointF(xStart_ + static_cast<double>(k), values[k]));
+  }
+  trace_->replace(points);
+  markers_->replace(points);
+}
+
+int StripChart::plottedCount() const {
+  return static_cast<int>(trace_->count());
+}
+
+bool StripChart::saveImage(const QString& path) {
+  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    QSvgGenerator svg;
+    svg.setFileName(path);
+    svg.setSize(size());
+    svg.setViewBox(rect());
+    svg.setTitle(objectName());
+    QPainter painter;
+    if (!painter.begin(&svg)) {
+      return false;
+    }
+    render(&painter);
+    return painter.end();
+  }
+  return grab().save(path, "PNG");
+}
+
+void StripChart::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && chart()->plotArea().contains(event->position())) {
+    const QPointF value = chart()->mapToValue(event->position(), trace_);
+    emit pointPicked(value.x());
+  }
+  QChartView::mousePressEvent(event);
+}
+
+void StripChart::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("Save Chart as PNG..."));
+  QAction* svg = menu.addAction(QStringLiteral("Save Chart as SVG..."));
+  QAction* chosen = menu.exec(event->globalPos());
+  if (chosen == nullptr) {
+    return;
+  }
+  const bool asSvg = chosen == svg;
+  const QString path = QFileDialog::getSaveFileName(
+      this, chosen->text().chopped(3), objectName() + (asSvg ? ".svg" : ".png"),
+      asSvg ? QStringLiteral("SVG image (*.svg)") : QStringLiteral("PNG image (*.png)"));
+  if (!path.isEmpty() && !saveImage(path)) {
+    QMessageBox::warning(this, QStringLiteral("KV4410"),
+                         QStringLiteral("The chart could not be written to %1.").arg(path));
+  }
+}
+
+}  // namespace kv4410::ui

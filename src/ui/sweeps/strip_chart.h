@@ -1,0 +1,75 @@
+#pragma once
+// The strip chart of the sweep window, on Qt Charts: one series drawn from an array of doubles
+// against a numbered X axis, Y limits set by the window, optional point handles, and the X
+// position of a point the user clicks. Its context menu saves the chart as PNG or SVG.
+#include <QChartView>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+
+namespace kv4410::ui {
+
+class StripChart : public QChartView {
+  Q_OBJECT
+ public:
+  explicit StripChart(const QString& name, QWidget* parent = nullptr);
+
+  // Removes the drawn series.
+  void clear();
+  // Number of points of the next plot and the X range: point k is drawn at xStart + k.
+  void setPointCount(int count);
+  void setXStart(double start);
+  void setXEnd(double end);
+  // The Y limits; the last value set wins. A limit that is not finite is ignored.
+  void setUpperLimit(double upper);
+  void setLowerLimit(double lower);
+  // Trace colour as a 24-bit blue-green-red value (0xFF0000 is blue) and the trace width.
+  void setTraceColour(std::int32_t bgr);
+  void setTraceWidth(int width);
+  // Point handles (a marker on every point) on or off.
+  void setHandles(bool on);
+  // Draws the series from the first `count` values (all of them when count < 0).
+  void plot(const std::vector<double>& values, int count = -1);
+
+  bool handles() const { return handles_; }
+  int pointCount() const { return pointCount_; }
+  double xStart() const { return xStart_; }
+  double xEnd() const { return xEnd_; }
+  double lowerLimit() const { return lower_; }
+  double upperLimit() const { return upper_; }
+  int plottedCount() const;
+  std::int32_t traceColour() const { return colour_; }
+
+  // Writes the chart as PNG or SVG (by the file's ending); false when it cannot be written.
+  bool saveImage(const QString& path);
+
+ signals:
+  // The user clicked the plot area at this X position (axis units).
+  void pointPicked(double x);
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void applyXRange();
+  void applyYRange();
+
+  QLineSeries* trace_ = nullptr;
+  QScatterSeries* markers_ = nullptr;
+  QValueAxis* xAxis_ = nullptr;
+  QValueAxis* yAxis_ = nullptr;
+  bool handles_ = false;
+  int pointCount_ = 0;
+  double xStart_ = 0.0;
+  double xEnd_ = 1.0;
+  double lower_ = 0.0;
+  double upper_ = 1.0;
+  std::int32_t colour_ = 0;
+};
+
+}  // namespace kv4410::ui

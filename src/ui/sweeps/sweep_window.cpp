@@ -1,0 +1,461 @@
+#include "ui/sweeps/sweep_window.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "device/text_format.h"
+#include "measure/sweep_engine.h"
+#include "ui/common/entry_checks.h"
+#include "ui/common/message_sink.h"
+#include "ui/common/mirrored_selectors.h"
+#include "ui/common/run_driver.h"
+#include "ui/common/selector.h"
+#include "ui/common/session.h"
+#include "ui/common/widgets.h"
+#include "ui/common/window_menus.h"
+#include "ui/sweeps/strip_chart.h"
+
+namespace kv4410::ui {
+
+namespace {
+
+constexpr std::int32_t kAllChannels = 0x0F000000;
+
+QLineEdit* entry(QWidget* parent, const char* name, const char* text) {
+  auto* field = makeEntry(parent, QString::fromLatin1(name), QString::fromLatin1(text));
+  field->setFixedWidth(80);
+  field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return field;
+}
+
+QLineEdit* display(QWidget* parent, const char* name, int width) {
+  auto* field = makeDisplay(parent, QString::fromLatin1(name));
+  field->setFixedWidth(width);
+  field->setFocusPolicy(Qt::NoFocus);
+  field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  return field;
+}
+
+QListWidget* resultList(QWidget* parent, const char* name) {
+  auto* list = new QListWidget(parent);
+  list->setObjectName(QString::fromLatin1(name));
+  list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  list->setUniformItemSizes(true);
+  list->setMinimumHeight(120);
+  return list;
+}
+
+// "X" and "Y" of a picked point, side by side in their frame.
+QGroupBox* coordinates(QWidget* parent, const char* frameName, const char* caption, QLineEdit*& x,
+                       const char* xName, QLineEdit*& y, const char* yName) {
+  auto* frame = makeGroup(parent, QString::fromLatin1(frameName), QString::fromLatin1(caption));
+  x = display(frame, xName, 110);
+  y = display(frame, yName, 130);
+  auto* layout = new QGridLayout(frame);
+  layout->addWidget(makeLabel(frame, QString(), QStringLiteral("X")), 0, 0);
+  layout->addWidget(x, 0, 1);
+  layout->addWidget(makeLabel(frame, QString(), QStringLiteral("Y")), 1, 0);
+  layout->addWidget(y, 1, 1);
+  return frame;
+}
+
+QGroupBox* minMax(QWidget* parent, const char* frameName, QLineEdit*& min, const char* minName,
+                  QLineEdit*& max, const char* maxName) {
+  auto* frame = makeGroup(parent, QString::fromLatin1(frameName), QStringLiteral("Min/Max"));
+  min = display(frame, minName, 110);
+  max = display(frame, maxName, 110);
+  auto* layout = new QGridLayout(frame);
+  layout->addWidget(makeLabel(frame, QString(), QStringLiteral("Min")), 0, 0);
+  layout->addWidget(min, 0, 1);
+  layout->addWidget(makeLabel(frame, QString(), QStringLiteral("Max")), 1, 0);
+  layout->addWidget(max, 1, 1);
+  return frame;
+}
+
+}  // namespace
+
+SweepWindow::SweepWindow(Session& session, QWidget* parent)
+    : QMainWindow(parent), session_(session) {
+  setObjectName(QStringLiteral("Form2"));
+  setWindowTitle(QStringLiteral("Voltage/Current/Time Sweeps"));
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("centralSweep"));
+  setCentralWidget(central);
+
+  SSTab1_ = new QTabWidget(central);
+  SSTab1_->setObjectName(QStringLiteral("SSTab1"));
+  SSTab1_->addTab(buildSweepTab(), QStringLiteral("SWEEP V, MI/MV"));
+  SSTab1_->addTab(buildTimeTab(), QStringLiteral("MEASURE VOLTAGE/CURRENT VERSUS TIME"));
+
+  auto* layout = new QHBoxLayout(central);
+  layout->setContentsMargins(8, 8, 8, 8);
+  layout->addWidget(SSTab1_, 1);
+  layout->addWidget(buildSideControls());
+
+  installWindowMenus(this, WindowId::Sweep, session_.hub());
+  driver_ = std::make_unique<RunDriver>(session_.clock(), this);
+  connect(driver_.get(), &RunDriver::stepped, this, [this] { showProgress(); });
+  connect(driver_.get(), &RunDriver::finished, this, [this] { showRunEnd(); });
+  connect(cmdPlot_, &QPushButton::clicked, this, [this] { plotSweep(); });
+  connect(cmdPlotit_, &QPushButton::clicked, this, [this] { plotTimeRun(); });
+  connect(cmdSTOP_, &QPushButton::clicked, this, [this] {
+    if (active_ != nullptr) {
+      active_->stop();
+    }
+  });
+  resize(1180, 760);
+}
+
+SweepWindow::~SweepWindow() = default;
+
+QWidget* SweepWindow::buildSideControls() {
+  auto* side = new QWidget(this);
+  side->setObjectName(QStringLiteral("sideControls"));
+  side->setMaximumWidth(260);
+  auto* layout = new QVBoxLayout(side);
+  layout->setContentsMargins(0, 0, 0, 0);
+  Session* s = &session_;
+
+  auto* measureFrame =
+      makeGroup(side, QStringLiteral("fraMeasureVI"), QStringLiteral("MEASURE VOLTAGE/CURRENT"));
+  selMeasureVI_ =
+      makeMirroredList(measureFrame, session_, Mirrored::SweepMeasure,
+                       QStringLiteral("Measure Voltage"), [this](int i) { onMeasure(i); });
+  (new QVBoxLayout(measureFrame))->addWidget(selMeasureVI_->list());
+  layout->addWidget(measureFrame);
+
+  auto* rangeFrame =
+      makeGroup(side, QStringLiteral("fraCurrentRange"), QStringLiteral("CURRENT RANGE"));
+  selSweepI_ = makeMirroredList(rangeFrame, session_, Mirrored::SweepCurrentRange,
+                                QStringLiteral("5uA"), [this](int i) { onSweepRange(i); });
+  (new QVBoxLayout(rangeFrame))->addWidget(selSweepI_->list());
+  layout->addWidget(rangeFrame);
+
+  auto* channelFrame =
+      makeGroup(side, QStringLiteral("fraPMUCHSEL"), QStringLiteral("PMU CH SELECT"));
+  auto* channelLayout = new QGridLayout(channelFrame);
+  for (int i = 0; i < 4; ++i) {
+    PMUCHSEL_[i] = makeCheck(channelFrame, QStringLiteral("PMUCHSEL_%1").arg(i),
+                             QStringLiteral("PMU %1").arg(i));
+    new Selector(
+        PMUCHSEL_[i], true, [this, i](int on) { onChannel(i, on != 0); }, s);
+    channelLayout->addWidget(PMUCHSEL_[i], i / 2, i % 2);
+  }
+  layout->addWidget(channelFrame);
+
+  auto* vrefFrame = makeGroup(side, QStringLiteral("fraVREF"), QStringLiteral("VREF"));
+  auto* vrefLayout = new QHBoxLayout(vrefFrame);
+  auto* options = new QButtonGroup(vrefFrame);
+  for (int i : {1, 0}) {
+    optRef_[i] =
+        new QRadioButton(i == 0 ? QStringLiteral("5V") : QStringLiteral("2.5V"), vrefFrame);
+    optRef_[i]->setObjectName(QStringLiteral("optRef_%1").arg(i));
+    options->addButton(optRef_[i], i);
+    new Selector(
+        optRef_[i], i == 0, [this, i](int on) { onReference(i, on != 0); }, s);
+    vrefLayout->addWidget(optRef_[i]);
+  }
+  layout->addWidget(vrefFrame);
+
+  auto* cycleFrame =
+      makeGroup(side, QStringLiteral("fraDela"), QStringLiteral("Force/Measure Cycle Delay"));
+  QComboBox* dela =
+      makeList(cycleFrame, QStringLiteral("cboDela"),
+               {QStringLiteral("No Delay"), QStringLiteral("100ms"), QStringLiteral("200ms"),
+                QStringLiteral("300ms"), QStringLiteral("400ms"), QStringLiteral("500ms")});
+  selDela_ = new Selector(
+      dela, QStringLiteral("No Delay"), [this](int) { onDelay(false); }, s);
+  (new QVBoxLayout(cycleFrame))->addWidget(dela);
+  layout->addWidget(cycleFrame);
+
+  auto* sampleFrame = makeGroup(side, QStringLiteral("fraMDelay"), QStringLiteral("SAMPLE DELAY"));
+  QStringList sampleItems{QStringLiteral("No Delay")};
+  for (int k = 1; k <= 9; ++k) {
+    sampleItems << QStringLiteral("%1 X").arg(k);
+  }
+  QComboBox* mdelay = makeList(sampleFrame, QStringLiteral("cboMDelay"), sampleItems);
+  selMDelay_ = new Selector(
+      mdelay, QStringLiteral("No Delay"), [this](int) { onDelay(true); }, s);
+  (new QVBoxLayout(sampleFrame))->addWidget(mdelay);
+  layout->addWidget(sampleFrame);
+
+  Check1_ = makeCheck(side, QStringLiteral("Check1"), QStringLiteral("No Handles"));
+  new Selector(
+      Check1_, true, [this](int on) { onHandles(on != 0); }, s);
+  layout->addWidget(Check1_);
+
+  auto* fields = new QGridLayout();
+  lblREADSPI_ = display(side, "lblREADSPI", 110);
+  Text1_ = display(side, "Text1", 110);
+  fields->addWidget(makeLabel(side, QStringLiteral("lblREAD"), QStringLiteral("READ")), 0, 0);
+  fields->addWidget(lblREADSPI_, 0, 1);
+  fields->addWidget(makeLabel(side, QStringLiteral("lblWRITE"), QStringLiteral("WRITE")), 1, 0);
+  fields->addWidget(Text1_, 1, 1);
+  layout->addLayout(fields);
+
+  prgRun_ = new QProgressBar(side);
+  prgRun_->setObjectName(QStringLiteral("prgRun"));
+  prgRun_->setRange(0, 1);
+  prgRun_->setValue(0);
+  prgRun_->setFormat(QStringLiteral("%v of %m steps"));
+  layout->addWidget(prgRun_);
+  cmdSTOP_ = makeButton(side, QStringLiteral("cmdSTOP"), QStringLiteral("STOP"));
+  cmdSTOP_->setEnabled(false);
+  cmdSTOP_->setMinimumHeight(34);
+  layout->addWidget(cmdSTOP_);
+  layout->addStretch(1);
+  auto* exit = makeButton(side, QStringLiteral("cmdEXIT"), QStringLiteral("EXIT"));
+  exit->setMinimumHeight(34);
+  connect(exit, &QPushButton::clicked, this, [] { QCoreApplication::quit(); });
+  layout->addWidget(exit);
+  return side;
+}
+
+QWidget* SweepWindow::buildSweepTab() {
+  auto* tab = new QWidget(this);
+  tab->setObjectName(QStringLiteral("tabSweepV"));
+  Strip1_ = new StripChart(QStringLiteral("Strip1"), tab);
+  cmdPlot_ = makeButton(tab, QStringLiteral("cmdPlot"), QStringLiteral("PLOT"));
+  cmdPlot_->setMinimumHeight(34);
+
+  auto* force = makeGroup(tab, QStringLiteral("fraForceSweep"), QStringLiteral("FORCE VOLTAGE"));
+  txtstartV_ = entry(force, "txtstartV", "0");
+  txtendV_ = entry(force, "txtendV", "1");
+  txtstep_ = entry(force, "txtstep", "100");
+  txtstart_ = display(force, "txtstart", 70);
+  txtend_ = display(force, "txtend", 70);
+  txtstepcode_ = display(force, "txtstepcode", 70);
+  auto* forceLayout = new QGridLayout(force);
+  const std::array<std::pair<const char*, QLineEdit*>, 3> rows = {
+      {{"Start Voltage (V)", txtstartV_},
+       {"End Voltage (V)", txtendV_},
+       {"Voltage Step (mV)", txtstep_}}};
+  const std::array<QLineEdit*, 3> codes = {txtstart_, txtend_, txtstepcode_};
+  for (int r = 0; r < 3; ++r) {
+    forceLayout->addWidget(makeLabel(force, QString(), QString::fromLatin1(rows[r].first)), r, 0);
+    forceLayout->addWidget(rows[r].second, r, 1);
+    forceLayout->addWidget(codes[r], r, 2);
+  }
+  connect(txtstartV_, &QLineEdit::returnPressed, this,
+          [this] { onEntered(txtstartV_, measure::EntryField::Start); });
+  connect(txtendV_, &QLineEdit::returnPressed, this,
+          [this] { onEntered(txtendV_, measure::EntryField::End); });
+  connect(txtstep_, &QLineEdit::returnPressed, this,
+          [this] { onEntered(txtstep_, measure::EntryField::Step); });
+
+  List1_ = resultList(tab, "List1");
+  lblStatus1_ = makeLabel(tab, QStringLiteral("lblStatus1"), QString());
+  auto* copy =
+      makeButton(tab, QStringLiteral("cmdCOPYTOCLIP"), QStringLiteral("COPY DATA TO CLIPBOARD"));
+  auto* save = makeButton(tab, QStringLiteral("cmdSaveCsv1"), QStringLiteral("SAVE CSV..."));
+  connect(copy, &QPushButton::clicked, this, [this] { copyList(List1_); });
+  connect(save, &QPushButton::clicked, this, [this] { saveList(true); });
+  connect(Strip1_, &StripChart::pointPicked, this, [this](double x) { onPicked(true, x); });
+
+  auto* right = new QVBoxLayout();
+  right->addWidget(
+      coordinates(tab, "fraXY1", "PLOTXY Coordinates", Text5_, "Text5", Text4_, "Text4"));
+  right->addWidget(minMax(tab, "fraMinMax1", txtmin_, "txtmin", txtMax_, "txtMax"));
+  right->addWidget(copy);
+  right->addWidget(save);
+  right->addStretch(1);
+
+  auto* top = new QHBoxLayout();
+  top->addWidget(force);
+  top->addStretch(1);
+  top->addWidget(cmdPlot_, 0, Qt::AlignBottom);
+  auto* bottom = new QHBoxLayout();
+  auto* listColumn = new QVBoxLayout();
+  listColumn->addWidget(List1_, 1);
+  listColumn->addWidget(lblStatus1_);
+  bottom->addLayout(listColumn, 1);
+  bottom->addLayout(right);
+
+  auto* layout = new QVBoxLayout(tab);
+  layout->addWidget(Strip1_, 3);
+  layout->addLayout(top);
+  layout->addLayout(bottom, 2);
+  return tab;
+}
+
+QWidget* SweepWindow::buildTimeTab() {
+  auto* tab = new QWidget(this);
+  tab->setObjectName(QStringLiteral("tabTime"));
+  Strip2_ = new StripChart(QStringLiteral("Strip2"), tab);
+  cmdPlotit_ = makeButton(tab, QStringLiteral("cmdPlotit"), QStringLiteral("PLOT"));
+  cmdPlotit_->setMinimumHeight(34);
+
+  auto* force = makeGroup(tab, QStringLiteral("fraForceTime"), QStringLiteral("FORCE VOLTAGE"));
+  txtForceV_ = entry(force, "txtForceV", "1");
+  txtForceC_ = display(force, "txtForceC", 70);
+  auto* forceLayout = new QHBoxLayout(force);
+  forceLayout->addWidget(txtForceV_);
+  forceLayout->addWidget(makeLabel(force, QString(), QStringLiteral("V")));
+  forceLayout->addWidget(txtForceC_);
+
+  List2_ = resultList(tab, "List2");
+  lblStatus2_ = makeLabel(tab, QStringLiteral("lblStatus2"), QString());
+  auto* copy = makeButton(tab, QStringLiteral("cmdcopy"), QStringLiteral("COPY DATA TO CLIPBOARD"));
+  auto* save = makeButton(tab, QStringLiteral("cmdSaveCsv2"), QStringLiteral("SAVE CSV..."));
+  connect(copy, &QPushButton::clicked, this, [this] { copyList(List2_); });
+  connect(save, &QPushButton::clicked, this, [this] { saveList(false); });
+  connect(Strip2_, &StripChart::pointPicked, this, [this](double x) { onPicked(false, x); });
+
+  auto* right = new QVBoxLayout();
+  right->addWidget(coordinates(tab, "fraXY2", "PLO XY Coordinates", txtX_, "txtX", txtY_, "txtY"));
+  right->addWidget(minMax(tab, "fraMinMax2", txtmin1_, "txtmin1", txtmax1_, "txtmax1"));
+  right->addWidget(copy);
+  right->addWidget(save);
+  right->addStretch(1);
+
+  auto* top = new QHBoxLayout();
+  top->addWidget(force);
+  top->addStretch(1);
+  top->addWidget(cmdPlotit_, 0, Qt::AlignBottom);
+  auto* bottom = new QHBoxLayout();
+  auto* listColumn = new QVBoxLayout();
+  listColumn->addWidget(List2_, 1);
+  listColumn->addWidget(lblStatus2_);
+  bottom->addLayout(listColumn, 1);
+  bottom->addLayout(right);
+
+  auto* layout = new QVBoxLayout(tab);
+  layout->addWidget(Strip2_, 3);
+  layout->addLayout(top);
+  layout->addLayout(bottom, 2);
+  return tab;
+}
+
+// ---- start-up and handlers ------------------------------------------------------------------
+
+void SweepWindow::startUp() {
+  // The charts start without point handles; the first items are chosen as a user would choose
+  // them, so their handlers run and reach the other windows.
+  Strip1_->setHandles(false);
+  Strip2_->setHandles(false);
+  selSweepI_->select(0);
+  selMeasureVI_->select(0);
+  session_.sweep.sweepChanBits = kAllChannels;
+}
+
+void SweepWindow::onSweepRange(int index) {
+  if (index < 0) {
+    return;
+  }
+  measure::SweepState& sweep = session_.sweep;
+  sweep.sweepPmuWord = measure::withSweepRange(sweep.sweepPmuWord, index);
+  session_.conversion.rangeIndex = static_cast<std::int16_t>(index);
+  session_.hub().mirror(Mirrored::PmuCurrentRange, index);
+  session_.hub().mirror(Mirrored::RegisterCurrentRange, index);
+  Text1_->setText(hexText(sweep.sweepPmuWord, 8));
+}
+
+void SweepWindow::onMeasure(int index) {
+  if (index < 0) {
+    return;
+  }
+  measure::SweepState& sweep = session_.sweep;
+  sweep.measureMode = index == 0 ? measure::MeasureMode::Voltage : measure::MeasureMode::Current;
+  sweep.sweepPmuWord = measure::withSweepMeasure(sweep.sweepPmuWord, sweep.measureMode);
+  // This list has voltage first; the other windows list "Measure Current" (0) first.
+  const int otherIndex = index == 0 ? 1 : 0;
+  session_.hub().mirror(Mirrored::RegisterMeasure, otherIndex);
+  session_.hub().mirror(Mirrored::PmuMeasure, otherIndex);
+  Text1_->setText(hexText(sweep.sweepPmuWord, 8));
+}
+
+void SweepWindow::onChannel(int index, bool ticked) {
+  StoredWords& w = session_.words;
+  std::int32_t& bits = session_.sweep.sweepChanBits;
+  const std::int32_t bit = std::int32_t{1} << (24 + index);
+  bits = ticked ? (bits | bit) : (bits & ~bit);
+  // Only this window's selection: the register window's chanBits stay as they are.
+  w.pmuWord = (w.pmuWord & 0x00FFFFFF) | bits;
+  w.dacRequestWord |= bits;
+  Text1_->setText(hexText(w.pmuWord, 8));
+}
+
+void SweepWindow::onReference(int index, bool selected) {
+  if (selected) {
+    session_.conversion.vref = index == 0 ? 5.0F : 2.5F;
+  }
+}
+
+void SweepWindow::onHandles(bool ticked) {
+  Strip1_->setHandles(!ticked);
+}
+
+void SweepWindow::onDelay(bool sampleChosen) {
+  measure::RunDelays& delays = session_.sweep.delays;
+  if (sampleChosen) {
+    delays.chooseSample(selDela_->index(), selMDelay_->index());
+  } else {
+    delays.chooseCycle(selDela_->index());
+  }
+}
+
+void SweepWindow::onEntered(QLineEdit* field, measure::EntryField which) {
+  const std::optional<double> value = parseDecimal(field->text().toStdString());
+  if (!value) {
+    rejectEntry(field, session_.messages(), kNotANumber);
+    return;
+  }
+  // The same limits as PLOT applies, for this one field.
+  measure::SweepRequest one;
+  if (which == measure::EntryField::Start) {
+    one.startVolts = *value;
+  } else if (which == measure::EntryField::End) {
+    one.endVolts = *value;
+  } else {
+    one.stepMillivolts = *value;
+  }
+  if (const auto refusal = measure::checkSweepFields(one)) {
+    rejectEntry(field, session_.messages(), qtext(refusal->message));
+  }
+}
+
+void SweepWindow::copyList(const QListWidget* list) {
+  std::vector<std::string> lines;
+  lines.reserve(static_cast<std::size_t>(list->count()));
+  for (int i = 0; i < list->count(); ++i) {
+    lines.push_back(list->item(i)->text().toStdString());
+  }
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->clear();
+  clipboard->setText(QString::fromStdString(ListTextBlock(lines)));
+}
+
+void SweepWindow::setRunning(bool running) {
+  cmdPlot_->setEnabled(!running);
+  cmdPlotit_->setEnabled(!running);
+  cmdSTOP_->setEnabled(running);
+}
+
+void SweepWindow::closeEvent(QCloseEvent* event) {
+  // A run stops at its next row when its window closes; the window itself is only hidden.
+  if (active_ != nullptr) {
+    active_->stop();
+  }
+  QMainWindow::closeEvent(event);
+}
+
+}  // namespace kv4410::ui

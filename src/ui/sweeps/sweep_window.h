@@ -1,0 +1,136 @@
+#pragma once
+// The sweep window, captioned "Voltage/Current/Time Sweeps": sets up and starts the voltage
+// sweep and the measurement versus time, shows their readings live in two lists and two strip
+// charts, picks single points, and copies or saves a list. Its current-range and measure lists
+// are mirrored with the register window and the PMU control window.
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "measure/sweep_engine.h"
+#include "ui/common/window_hub.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace kv4410::ui {
+
+class RunDriver;
+class Selector;
+class Session;
+class StripChart;
+
+class SweepWindow : public QMainWindow, public ManagedWindow {
+  Q_OBJECT
+ public:
+  explicit SweepWindow(Session& session, QWidget* parent = nullptr);
+  ~SweepWindow() override;
+
+  QWidget* widget() override { return this; }
+  void startUp() override;
+
+  bool running() const;
+  // The last runs of each kind (kept for point picking and saving); nullptr before the first.
+  const measure::SweepRun* lastSweep() const { return sweep_.get(); }
+  const measure::TimeRun* lastTimeRun() const { return timeRun_.get(); }
+  // Writes the sweep's (or the time run's) list with its description to `path`; on failure
+  // returns the reason, and nothing in the window changes.
+  std::optional<QString> saveCsv(bool sweepList, const QString& path) const;
+
+ signals:
+  // A run ended (finished, stopped or refused) and its results are shown.
+  void runEnded();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QWidget* buildSideControls();
+  QWidget* buildSweepTab();
+  QWidget* buildTimeTab();
+
+  void onSweepRange(int index);
+  void onMeasure(int index);
+  void onChannel(int index, bool ticked);
+  void onReference(int index, bool selected);
+  void onHandles(bool ticked);
+  void onDelay(bool sampleChosen);
+  void onEntered(QLineEdit* field, measure::EntryField which);
+  void onPicked(bool sweep, double x);
+  void copyList(const QListWidget* list);
+  void saveList(bool sweep);
+
+  // PLOT: the field checks, the window's part of the preparation, then the run.
+  void plotSweep();
+  void plotTimeRun();
+  float chosenReference() const;
+  void prepareSelections(bool reevaluateChannel0);
+  void startRun(measure::Run* run, QListWidget* list, QLabel* status);
+  void showProgress();
+  void showRunEnd();
+  void drawSweep(bool final);
+  void drawTimeRun(bool final);
+  void setRunning(bool running);
+
+  Session& session_;
+  std::unique_ptr<RunDriver> driver_;
+  std::unique_ptr<measure::SweepRun> sweep_;
+  std::unique_ptr<measure::TimeRun> timeRun_;
+  measure::Run* active_ = nullptr;
+  QListWidget* activeList_ = nullptr;
+  int linesShown_ = 0;
+  qint64 lastDrawMs_ = 0;
+  // What each kind's last run was made with, for its point picking and its saved file.
+  measure::RunDescription sweepDescription_;
+  measure::RunDescription timeDescription_;
+
+  Selector* selSweepI_ = nullptr;
+  Selector* selMeasureVI_ = nullptr;
+  Selector* selDela_ = nullptr;
+  Selector* selMDelay_ = nullptr;
+  std::array<QCheckBox*, 4> PMUCHSEL_{};
+  std::array<QRadioButton*, 2> optRef_{};
+  QCheckBox* Check1_ = nullptr;
+  QLineEdit* lblREADSPI_ = nullptr;
+  QLineEdit* Text1_ = nullptr;
+  QTabWidget* SSTab1_ = nullptr;
+
+  StripChart* Strip1_ = nullptr;
+  QPushButton* cmdPlot_ = nullptr;
+  QLineEdit* txtstartV_ = nullptr;
+  QLineEdit* txtendV_ = nullptr;
+  QLineEdit* txtstep_ = nullptr;
+  QLineEdit* txtstart_ = nullptr;
+  QLineEdit* txtend_ = nullptr;
+  QLineEdit* txtstepcode_ = nullptr;
+  QListWidget* List1_ = nullptr;
+  QLineEdit* Text5_ = nullptr;
+  QLineEdit* Text4_ = nullptr;
+  QLineEdit* txtmin_ = nullptr;
+  QLineEdit* txtMax_ = nullptr;
+  QLabel* lblStatus1_ = nullptr;
+
+  StripChart* Strip2_ = nullptr;
+  QPushButton* cmdPlotit_ = nullptr;
+  QLineEdit* txtForceV_ = nullptr;
+  QLineEdit* txtForceC_ = nullptr;
+  QListWidget* List2_ = nullptr;
+  QLineEdit* txtX_ = nullptr;
+  QLineEdit* txtY_ = nullptr;
+  QLineEdit* txtmin1_ = nullptr;
+  QLineEdit* txtmax1_ = nullptr;
+  QLabel* lblStatus2_ = nullptr;
+
+  QPushButton* cmdSTOP_ = nullptr;
+  QProgressBar* prgRun_ = nullptr;
+};
+
+}  // namespace kv4410::ui

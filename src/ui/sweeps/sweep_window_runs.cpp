@@ -1,0 +1,389 @@
+// The sweep window's runs: PLOT with its checks and preparation, the live list, chart and
+// progress while the engine is advanced from the event loop, the final plots, point picking and
+// the saved lists.
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSaveFile>
+#include <cmath>
+
+#include "board/board_link.h"
+#include "device/conversions.h"
+#include "device/text_format.h"
+#include "measure/sweep_engine.h"
+#include "ui/common/entry_checks.h"
+#include "ui/common/message_sink.h"
+#include "ui/common/run_driver.h"
+#include "ui/common/selector.h"
+#include "ui/common/session.h"
+#include "ui/common/widgets.h"
+#include "ui/sweeps/chart_limits.h"
+#include "ui/sweeps/strip_chart.h"
+#include "ui/sweeps/sweep_window.h"
+
+namespace kv4410::ui {
+
+namespace {
+
+// Live redraws of a chart during a run: at most about 20 a second.
+constexpr qint64 kRedrawIntervalMs = 50;
+constexpr std::int32_t kTraceBlue = 0xFF0000;  // blue-green-red order
+constexpr int kTraceWidth = 4;
+constexpr int kTimeChartPoints = 100;
+
+qint64 monotonicMs() {
+  static QElapsedTimer timer;
+  if (!timer.isValid()) {
+    timer.start();
+  }
+  return timer.elapsed();
+}
+
+// Min and max as single-precision values, the way the Min and Max fields show them.
+QString singleText(float value) {
+  return QString::number(static_cast<double>(value), 'g', 7);
+}
+
+std::pair<float, float> extremes(const std::vector<double>& values) {
+  if (values.empty()) {
+    return {0.0F, 0.0F};
+  }
+  float low = toSingle(values.front());
+  float high = low;
+  for (double v : values) {
+    const float s = toSingle(v);
+    low = std::min(low, s);
+    high = std::max(high, s);
+  }
+  return {low, high};
+}
+
+}  // namespace
+
+bool SweepWindow::running() const {
+  return driver_->running();
+}
+
+float SweepWindow::chosenReference() const {
+  float vref = session_.conversion.vref;
+  if (optRef_[0]->isChecked()) {
+    vref = 5.0F;
+  }
+  if (optRef_[1]->isChecked()) {
+    vref = 2.5F;
+  }
+  return vref;
+}
+
+// The window's part of a run's preparation: PMU 0 re-evaluated (sweep only), then the range
+// and measure handlers for their present items, which also forward them to the other windows.
+void SweepWindow::prepareSelections(bool reevaluateChannel0) {
+  if (reevaluateChannel0) {
+    onChannel(0, PMUCHSEL_[0]->isChecked());
+  }
+  selSweepI_->runHandler();
+  selMeasureVI_->runHandler();
+}
+
+void SweepWindow::plotSweep() {
+  if (running()) {
+    return;
+  }
+  // PLOT checks its fields as Enter does before anything is sent.
+  measure::SweepRequest request;
+  const std::array<std::pair<QLineEdit*, double*>, 3> fields = {
+      {{txtstartV_, &request.startVolts},
+       {txtendV_, &request.endVolts},
+       {txtstep_, &request.stepMillivolts}}};
+  for (const auto& [field, value] : fields) {
+    const std::optional<double> parsed = parseDecimal(field->text().toStdString());
+    if (!parsed) {
+      rejectEntry(field, session_.messages(), kNotANumber);
+      return;
+    }
+    *value = *parsed;
+  }
+  if (const auto refusal = measure::checkSweepFields(request)) {
+    rejectEntry(fields[static_cast<std::size_t>(refusal->field)].first, session_.messages(),
+                qtext(refusal->message));
+    return;
+  }
+  prepareSelections(true);
+  List1_->clear();
+  for (QLineEdit* f : {Text4_, Text5_, txtmin_, txtMax_, txtstart_, txtend_, txtstepcode_}) {
+    f->clear();
+  }
+  const measure::RunSettings settings{chosenReference(), std::max(0, selSweepI_->index())};
+  sweep_ = std::make_unique<measure::SweepRun>(
+      measure::RunContext{session_.link(), session_, session_.words, session_.conversion,
+                          session_.sweep, session_.clock()},
+      settings, request);
+  sweepDescription_ = {"Voltage sweep",
+                       "",
+                       settings.vref,
+                       0,
+                       settings.rangeIndex,
+                       session_.sweep.measureMode,
+                       session_.sweep.sweepChanBits,
+                       session_.sweep.delays};
+  startRun(sweep_.get(), List1_, lblStatus1_);
+}
+
+void SweepWindow::plotTimeRun() {
+  if (running()) {
+    return;
+  }
+  const std::optional<double> force = parseDecimal(txtForceV_->text().toStdString());
+  if (!force) {
+    rejectEntry(txtForceV_, session_.messages(), kNotANumber);
+    return;
+  }
+  if (const auto refusal = measure::checkForceField(*force)) {
+    rejectEntry(txtForceV_, session_.messages(), qtext(refusal->message));
+    return;
+  }
+  List2_->clear();
+  prepareSelections(false);
+  for (QLineEdit* f : {txtX_, txtY_, txtmin1_, txtmax1_, txtForceC_}) {
+    f->clear();
+  }
+  const measure::RunSettings settings{chosenReference(), std::max(0, selSweepI_->index())};
+  timeRun_ = std::make_unique<measure::TimeRun>(
+      measure::RunContext{session_.link(), session_, session_.words, session_.conversion,
+                          session_.sweep, session_.clock()},
+      settings, *force);
+  timeDescription_ = {"Measure versus time",
+                      "",
+                      settings.vref,
+                      0,
+                      settings.rangeIndex,
+                      session_.sweep.measureMode,
+                      session_.sweep.sweepChanBits,
+                      session_.sweep.delays};
+  startRun(timeRun_.get(), List2_, lblStatus2_);
+}
+
+void SweepWindow::startRun(measure::Run* run, QListWidget* list, QLabel* status) {
+  active_ = run;
+  activeList_ = list;
+  linesShown_ = 0;
+  lastDrawMs_ = monotonicMs();
+  status->setText(QStringLiteral("Running..."));
+  prgRun_->setRange(0, 1);
+  prgRun_->setValue(0);
+  setRunning(true);
+  const QDateTime started = QDateTime::currentDateTime();
+  (run == sweep_.get() ? sweepDescription_ : timeDescription_).dateTime =
+      started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+  driver_->start([this] { return active_->advance(); });
+}
+
+void SweepWindow::showProgress() {
+  if (active_ == nullptr) {
+    return;
+  }
+  const std::vector<std::string>& lines = active_->lines();
+  if (static_cast<std::size_t>(linesShown_) < lines.size()) {
+    QStringList added;
+    for (std::size_t i = static_cast<std::size_t>(linesShown_); i < lines.size(); ++i) {
+      added << QString::fromStdString(lines[i]);
+    }
+    activeList_->addItems(added);
+    linesShown_ = static_cast<int>(lines.size());
+  }
+  lblREADSPI_->setText(hexText(active_->lastAdcCode(), 1));
+  Text1_->setText(hexText(active_->writeWord(), 1));
+  if (active_ == sweep_.get()) {
+    txtstart_->setText(hexText(sweep_->startCode(), 1));
+    txtend_->setText(hexText(sweep_->endCode(), 1));
+    txtstepcode_->setText(hexText(sweep_->stepCode(), 1));
+  } else {
+    txtForceC_->setText(hexText(timeRun_->forceCode(), 1));
+  }
+  const auto planned = static_cast<int>(std::max<std::size_t>(active_->stepsPlanned(), 1));
+  prgRun_->setRange(0, planned);
+  prgRun_->setValue(static_cast<int>(std::min<std::size_t>(active_->stepsDone(), planned)));
+  const qint64 now = monotonicMs();
+  if (now - lastDrawMs_ >= kRedrawIntervalMs) {
+    lastDrawMs_ = now;
+    if (active_ == sweep_.get()) {
+      drawSweep(false);
+    } else {
+      drawTimeRun(false);
+    }
+  }
+}
+
+void SweepWindow::showRunEnd() {
+  measure::Run* run = active_;
+  if (run == nullptr) {
+    return;
+  }
+  showProgress();
+  const bool isSweep = run == sweep_.get();
+  QLabel* status = isSweep ? lblStatus1_ : lblStatus2_;
+  active_ = nullptr;
+  activeList_ = nullptr;
+  setRunning(false);
+  if (const auto& refusal = run->refusal()) {
+    status->clear();
+    QLineEdit* field = refusal->field == measure::EntryField::Start  ? txtstartV_
+                       : refusal->field == measure::EntryField::End  ? txtendV_
+                       : refusal->field == measure::EntryField::Step ? txtstep_
+                                                                     : txtForceV_;
+    rejectEntry(field, session_.messages(), qtext(refusal->message));
+    emit runEnded();
+    return;
+  }
+  (isSweep ? sweepDescription_ : timeDescription_).offsetCode = run->offsetCode();
+  if (isSweep) {
+    drawSweep(true);
+  } else {
+    drawTimeRun(true);
+  }
+  // After a run the chart's handle style follows "No Handles" again.
+  onHandles(Check1_->isChecked());
+
+  QString text = run->state() == measure::Run::State::Stopped
+                     ? QStringLiteral("Stopped after %1 of %2 readings.")
+                           .arg(run->stepsDone())
+                           .arg(run->stepsPlanned())
+                     : QStringLiteral("%1 readings.").arg(run->stepsDone());
+  if (run->failedReadings() > 0) {
+    const auto reason = board::usbErrorText(run->lastFailedStatus());
+    text += QStringLiteral(" %1 of them failed on the board; last status %2.")
+                .arg(run->failedReadings())
+                .arg(reason ? qtext(*reason) : QString::number(run->lastFailedStatus()));
+  }
+  status->setText(text);
+  emit runEnded();
+}
+
+void SweepWindow::drawSweep(bool final) {
+  if (!sweep_) {
+    return;
+  }
+  const std::vector<double> series = sweep_->series();
+  if (series.empty()) {
+    return;
+  }
+  // During the run the X axis spans the planned points; at the end the points measured.
+  const int points = final ? static_cast<int>(series.size())
+                           : static_cast<int>(std::max(sweep_->stepsPlanned(), series.size()));
+  auto [low, high] = extremes(series);
+  if (final) {
+    low = sweep_->min();
+    high = sweep_->max();
+    txtmin_->setText(singleText(low));
+    txtMax_->setText(singleText(high));
+  }
+  StripChart& chart = *Strip1_;
+  chart.clear();
+  chart.setPointCount(points);
+  chart.setXStart(1);
+  chart.setXEnd(points);
+  const YLimits limits = sweepYLimits(low, high);
+  chart.setUpperLimit(limits.upper);
+  chart.setLowerLimit(limits.lower);
+  chart.setTraceColour(kTraceBlue);
+  chart.setTraceWidth(kTraceWidth);
+  chart.plot(series);
+  chart.setPointCount(points);
+  chart.setXStart(1);
+  chart.setXEnd(points);
+}
+
+void SweepWindow::drawTimeRun(bool final) {
+  if (!timeRun_) {
+    return;
+  }
+  const std::vector<double> series = timeRun_->series();
+  if (series.empty()) {
+    return;
+  }
+  auto [low, high] = extremes(series);
+  if (final) {
+    low = timeRun_->min();
+    high = timeRun_->max();
+    txtmin1_->setText(singleText(low));
+    txtmax1_->setText(singleText(high));
+  }
+  StripChart& chart = *Strip2_;
+  chart.clear();
+  chart.setPointCount(kTimeChartPoints);
+  chart.setXStart(0);
+  chart.setXEnd(kTimeChartPoints);
+  const YLimits limits = timeRunYLimits(low, high);
+  chart.setUpperLimit(limits.upper);
+  chart.setLowerLimit(limits.lower);
+  chart.plot(series);
+  chart.setPointCount(kTimeChartPoints);
+  chart.setXStart(0);
+  chart.setXEnd(kTimeChartPoints);
+}
+
+void SweepWindow::onPicked(bool sweep, double x) {
+  if (sweep && sweep_) {
+    if (const auto point = sweep_->pickedPoint(x)) {
+      const bool current = sweepDescription_.mode == measure::MeasureMode::Current;
+      Text4_->setText(QString::number(current ? point->current : point->voltage, 'f', 9));
+      Text5_->setText(QString::number(point->forcedVolts, 'f', 4));
+    }
+  } else if (!sweep && timeRun_) {
+    if (const auto sample = timeRun_->pickedSample(x)) {
+      txtY_->setText(QString::number(sample->measured, 'f', 9));
+      txtX_->setText(QString::number(sample->time, 'f', 4));
+    }
+  }
+}
+
+std::optional<QString> SweepWindow::saveCsv(bool sweepList, const QString& path) const {
+  const measure::Run* run = sweepList ? static_cast<const measure::Run*>(sweep_.get())
+                                      : static_cast<const measure::Run*>(timeRun_.get());
+  if (run == nullptr || run->lines().empty()) {
+    return QStringLiteral("There is no run to save yet.");
+  }
+  const std::string text =
+      measure::csvText(sweepList ? sweepDescription_ : timeDescription_, run->lines());
+  // The file is replaced only once it is written completely, so a failed write loses nothing.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    return file.errorString();
+  }
+  if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+      static_cast<qint64>(text.size())) {
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    return reason;
+  }
+  if (!file.commit()) {
+    return file.errorString();
+  }
+  return std::nullopt;
+}
+
+void SweepWindow::saveList(bool sweep) {
+  const QString suggested =
+      QDir::home().filePath(sweep ? QStringLiteral("sweep.csv") : QStringLiteral("timerun.csv"));
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save List as CSV"), suggested,
+                                   QStringLiteral("CSV files (*.csv);;All files (*)"));
+  if (path.isEmpty()) {
+    return;
+  }
+  if (const auto reason = saveCsv(sweep, path)) {
+    session_.messages().show(MessageIcon::Exclamation, QStringLiteral("Save CSV"),
+                             QStringLiteral("The list could not be saved to %1:\n%2")
+                                 .arg(QDir::toNativeSeparators(path), *reason));
+  }
+}
+
+}  // namespace kv4410::ui
