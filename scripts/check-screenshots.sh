@@ -17,6 +17,9 @@ expected=(
   frmMain_09_LITTLE_ROUTINES_00_SETTLING_TIME_TRANSITIONS
   frmMain_09_LITTLE_ROUTINES_01_RANGE_CHANGE_TRANSITIONS
   frmPMU
+  Form6
+  Form6_PASS
+  Form6_FAILURE
   frmAbout
   frmMeasoutWarning
 )

@@ -2,13 +2,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QTabWidget>
 
+#include "board/simulated_board.h"
 #include "ui/common/measout_warning.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
+#include "ui/test_procedure/test_procedure_window.h"
 
 namespace kv4410::app {
 
@@ -96,6 +99,18 @@ class Shooter {
   QStringList written_;
 };
 
+// Runs the channel test in the window to its end, then shoots the window.
+void shootTestRun(Shooter& shooter, ui::TestProcedureWindow& window, const QString& name) {
+  const bool wasVisible = window.isVisible();
+  window.show();
+  QEventLoop loop;
+  QObject::connect(&window, &ui::TestProcedureWindow::testFinished, &loop, &QEventLoop::quit);
+  window.cmdWRITEPMU_Click();
+  loop.exec();
+  shooter.shoot(&window, name);
+  window.setVisible(wasVisible);
+}
+
 }  // namespace
 
 QStringList writeScreenshots(ui::Session& session, const QString& directory, QString& error) {
@@ -112,6 +127,16 @@ QStringList writeScreenshots(ui::Session& session, const QString& directory, QSt
     if (ui::ManagedWindow* window = hub.window(id)) {
       shooter.shootWindow(window->widget());
     }
+  }
+  // The test window after a passing run and after one where PMU1's 9 kohm load draws too little
+  // current.
+  auto* test = dynamic_cast<ui::TestProcedureWindow*>(hub.window(ui::WindowId::TestProcedure));
+  if (board::SimulatedBoard* simulated = session.simulated(); simulated && test) {
+    const double load = simulated->chip().load(1);
+    shootTestRun(shooter, *test, QStringLiteral("Form6_PASS"));
+    simulated->chip().setLoad(1, 9000.0);
+    shootTestRun(shooter, *test, QStringLiteral("Form6_FAILURE"));
+    simulated->chip().setLoad(1, load);
   }
   // The MEASOUT gain warning box, as a user who chooses gain 1 sees it.
   const bool hadWarning = !session.measoutWarningBox.isNull();

@@ -4,6 +4,7 @@
 #include "ui/common/session.h"
 #include "ui/pmu_control/pmu_control_factory.h"
 #include "ui/register_window/register_window_factory.h"
+#include "ui/test_procedure/test_procedure_window.h"
 
 namespace kv4410::ui {
 
@@ -13,6 +14,8 @@ void registerWindows(Session& session) {
   session.hub().setFactory(WindowId::PmuControl,
                            [&session] { return createPmuControlWindow(session); });
   session.hub().setFactory(WindowId::About, [&session] { return new AboutWindow(session); });
+  session.hub().setFactory(WindowId::TestProcedure,
+                           [&session] { return new TestProcedureWindow(session); });
 }
 
 }  // namespace kv4410::ui
