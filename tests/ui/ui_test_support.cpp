@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -33,6 +34,49 @@ int RecordingMessageSink::count(const QString& text) const {
 
 RecordedMessage RecordingMessageSink::last() const {
   return messages.empty() ? RecordedMessage{} : messages.back();
+}
+
+bool RecordingMessageSink::onlyEntryError(const QString& text) const {
+  const ui::MessageIcon icon =
+      text == texts::kNoChannel ? ui::MessageIcon::Warning : ui::MessageIcon::Exclamation;
+  if (count() == 1 && last().text == text && last().title == texts::kEntryError &&
+      last().icon == icon) {
+    return true;
+  }
+  qWarning("expected only the entry error \"%s\"; recorded:", qPrintable(text));
+  for (const RecordedMessage& m : messages) {
+    qWarning("  [%d] %s: %s", static_cast<int>(m.icon), qPrintable(m.title), qPrintable(m.text));
+  }
+  return false;
+}
+
+QString hex(std::uint32_t value, int digits) {
+  return QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
+}
+
+QString textOf(QObject* root, const QString& name) {
+  if (auto* field = find<QLineEdit>(root, name)) {
+    return field->text();
+  }
+  if (auto* label = find<QLabel>(root, name)) {
+    return label->text();
+  }
+  if (auto* button = find<QAbstractButton>(root, name)) {
+    return button->text();
+  }
+  if (auto* list = find<QComboBox>(root, name)) {
+    return list->currentIndex() >= 0 ? list->currentText() : list->placeholderText();
+  }
+  return QStringLiteral("<no %1>").arg(name);
+}
+
+QString boxRow(QObject* root, const QString& name, int high) {
+  QString row;
+  for (int bit = high; bit >= 0; --bit) {
+    auto* box = find<QLineEdit>(root, QStringLiteral("%1_%2").arg(name).arg(bit));
+    row += box != nullptr ? box->text() : QStringLiteral("?");
+  }
+  return row;
 }
 
 // ---- trace ---------------------------------------------------------------------------------
@@ -120,6 +164,11 @@ std::vector<std::int32_t> UiFixture::sentWords(std::size_t since) const {
   return words;
 }
 
+std::int32_t UiFixture::lastWord() const {
+  const std::vector<std::int32_t> words = sentWords();
+  return words.empty() ? -1 : words.back();
+}
+
 std::vector<int> UiFixture::requestNumbers(std::size_t since) const {
   std::vector<int> numbers;
   for (std::size_t i = since; i < trace_.size(); ++i) {
@@ -152,10 +201,7 @@ std::vector<std::string> UiFixture::transcript(std::size_t since) const {
       in >> first;
       out.push_back(first);
     } else if (r.request == 221 && !r.in) {
-      out.push_back("W " + QString::number(static_cast<std::uint32_t>(wordOf(r)), 16)
-                               .toUpper()
-                               .rightJustified(8, QLatin1Char('0'))
-                               .toStdString());
+      out.push_back("W " + hex(static_cast<std::uint32_t>(wordOf(r))).toStdString());
     } else if (r.request == 221) {
       out.push_back("R");
     } else if (r.value != 0) {
