@@ -143,14 +143,15 @@ class SelectorTest : public QObject {
     QVERIFY(!list->view()->isVisible());
     QCOMPARE(runs, 0);
 
-    // Tab and Shift+Tab still move the focus on, as from any other control.
-    auto* after = new QLineEdit(&window);
-    after->show();
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_Tab);
-    QVERIFY(after->hasFocus());
-    QTest::keyClick(after, Qt::Key_Tab, Qt::ShiftModifier);
-    QVERIFY(list->hasFocus());
+    // Tab and Shift+Tab (Backtab, as the keyboard sends it) still move the focus on from the
+    // list, as from any other control; with two controls both lead to the other one.
+    auto* other = new QLineEdit(&window);
+    other->show();
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+      list->setFocus();
+      QTest::keyClick(list, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+      QVERIFY(other->hasFocus());
+    }
 
     // After a choice, keys still change nothing.
     QVERIFY(chooseItem(list, 1));
