@@ -35,23 +35,6 @@ constexpr int kMaxAdcCount = 100000;
 // The USB board's reference when no --vref is given; the ADC spans 0 to the reference.
 constexpr float kDefaultVref = 5.0F;
 
-// Board messages as one stderr line each.
-class CliReporter final : public board::Reporter {
- public:
-  void noBoard(int searchStatus) override {
-    std::cerr << "kv4410ctl: No Evaluation Board Found (: " << searchStatus << ")\n";
-    reported_ = true;
-  }
-  void usbError(int, std::string_view text) override {
-    std::cerr << "kv4410ctl: " << text << "\n";
-    reported_ = true;
-  }
-  bool reported() const { return reported_; }
-
- private:
-  bool reported_ = false;
-};
-
 enum class ReadTarget { System, Comparator, Alarm, Pmu, Offset, Dac };
 
 // One parsed command line, checked before anything goes to the board.

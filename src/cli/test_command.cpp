@@ -21,19 +21,6 @@ constexpr int kPass = 0;
 constexpr int kFailure = 1;
 constexpr int kUsageError = 2;
 
-class TestReporter final : public board::Reporter {
- public:
-  void noBoard(int searchStatus) override {
-    std::cerr << "kv4410ctl: No Evaluation Board Found (: " << searchStatus << ")\n";
-    reported = true;
-  }
-  void usbError(int, std::string_view text) override {
-    std::cerr << "kv4410ctl: " << text << "\n";
-    reported = true;
-  }
-  bool reported = false;
-};
-
 class LinkSender final : public WordSender {
  public:
   explicit LinkSender(board::BoardLink& link) : link_(link) {}
@@ -84,11 +71,11 @@ int runTest(const GlobalOptions& globals, const std::string& csvFile) {
     std::cerr << "kv4410ctl: " << error << "\n";
     return kUsageError;
   }
-  TestReporter reporter;
+  CliReporter reporter;
   board::BoardLink link(*opened.access, reporter);
   link.LoadUSB(globals.board.firmware ? *globals.board.firmware
                                       : board::BoardLink::firmwarePathBeside(programDirectory()));
-  if (reporter.reported) {
+  if (reporter.reported()) {
     return kFailure;
   }
 
