@@ -8,6 +8,7 @@
 #include <string>
 
 #include "board/board_link.h"
+#include "cli/board_session.h"
 #include "cli/commands.h"
 #include "device/text_format.h"
 #include "measure/channel_test.h"
@@ -19,22 +20,6 @@ namespace {
 
 constexpr int kPass = 0;
 constexpr int kFailure = 1;
-constexpr int kUsageError = 2;
-
-class LinkSender final : public WordSender {
- public:
-  explicit LinkSender(board::BoardLink& link) : link_(link) {}
-  void SPIout(std::int32_t code) override { link_.SPIWrite(29, code); }
-
- private:
-  board::BoardLink& link_;
-};
-
-std::filesystem::path programDirectory() {
-  std::error_code error;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::filesystem::current_path(error) : self.parent_path();
-}
 
 void writeCsv(std::ostream& out, const measure::ChannelTest& test) {
   out << "channel,check,code,value,low,high,verdict,note\n";
@@ -65,23 +50,15 @@ int runTest(const GlobalOptions& globals, const std::string& csvFile) {
       return kUsageError;
     }
   }
-  std::string error;
-  const board::OpenedBoard opened = board::openBoard(globals.board, error);
-  if (!opened.access) {
-    std::cerr << "kv4410ctl: " << error << "\n";
-    return kUsageError;
+  BoardSession session(globals);
+  if (const int status = session.open(); status != kSuccess) {
+    return status == kUsageError ? kUsageError : kFailure;
   }
-  CliReporter reporter;
-  board::BoardLink link(*opened.access, reporter);
-  link.LoadUSB(globals.board.firmware ? *globals.board.firmware
-                                      : board::BoardLink::firmwarePathBeside(programDirectory()));
-  if (reporter.reported()) {
-    return kFailure;
-  }
+  board::BoardLink& link = session.link();
 
   StoredWords words;
   ConversionValues values;
-  LinkSender sender(link);
+  board::LinkWordSender sender(link);
   measure::SteadyClock clock;
   measure::loadChannelTest(words, values, sender, link);
   measure::ChannelTest test(words, values, sender, link, clock);

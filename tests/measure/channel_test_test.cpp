@@ -36,15 +36,6 @@ class SilentReporter final : public board::Reporter {
   void usbError(int, std::string_view) override {}
 };
 
-class LinkSender final : public WordSender {
- public:
-  explicit LinkSender(board::BoardLink& link) : link_(link) {}
-  void SPIout(std::int32_t code) override { link_.SPIWrite(29, code); }
-
- private:
-  board::BoardLink& link_;
-};
-
 // Answers the ADC reads of check k with codes[k - 1] and the `failOn`-th request numbered
 // `failRequest` with `failStatus`; the reply bytes are written even then, as a partial transfer
 // may leave them. Keeps the fake clock's time of every request.
@@ -97,7 +88,7 @@ struct Rig {
   board::BoardLink link;
   StoredWords words;
   ConversionValues values;
-  LinkSender sender;
+  board::LinkWordSender sender;
   FakeClock clock;
   ChannelTest test{words, values, sender, link, clock};
 };

@@ -29,21 +29,8 @@ const QColor kPassColour(0x00, 0xC0, 0x00);
 const QColor kFailureColour(0xC0, 0x00, 0x00);
 
 const char* kStyle = R"(
-QFrame#fraHeader { background: #1d3f66; border-radius: 5px; }
 QLabel#Label1 { font-size: 16pt; font-weight: bold; color: #ffffff; }
-QLabel#lblSubtitle { color: #cfe0f2; }
-QGroupBox {
-  font-weight: bold;
-  border: 1px solid #9aa7b4;
-  border-radius: 5px;
-  margin-top: 10px;
-  padding: 8px 6px 6px 6px;
-  background: #f6f8fa;
-}
-QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; color: #1d3f66; }
-QGroupBox QWidget { font-weight: normal; }
 QPushButton#cmdWRITEPMU { font-size: 13pt; font-weight: bold; min-height: 40px; }
-QPushButton#cmdRESET { color: #8a1c1c; font-weight: bold; }
 QListWidget#lstTest { background: #ffffff; border: 1px solid #9aa7b4; }
 )";
 
@@ -72,7 +59,7 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
     : QMainWindow(parent), session_(session) {
   setObjectName(QStringLiteral("Form6"));
   setWindowTitle(QStringLiteral("KV4410 Test Procedure"));
-  setStyleSheet(QString::fromLatin1(kStyle));
+  setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
 
   test_ = std::make_unique<measure::ChannelTest>(session_.words, session_.conversion, session_,
                                                  session_.link(), clock_);
