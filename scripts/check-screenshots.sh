@@ -21,6 +21,9 @@ expected=(
   Form2_01_MEASURE_VOLTAGE_CURRENT_VERSUS_TIME
   Form2_after_sweep
   Form2_after_time_run
+  Form6
+  Form6_PASS
+  Form6_FAILURE
   frmAbout
   frmMeasoutWarning
 )

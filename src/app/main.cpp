@@ -89,6 +89,10 @@ int main(int argc, char* argv[]) {
   parser.addOption(traceOption);
   parser.addOption(firmwareOption);
   parser.addOption(screenshotsOption);
+  const QCommandLineOption testProcedureOption(
+      QStringLiteral("test-procedure"),
+      QStringLiteral("Open the automated test procedure window at start-up."));
+  parser.addOption(testProcedureOption);
   if (!parser.parse(arguments)) {
     return usageError(parser.errorText());
   }
@@ -131,6 +135,9 @@ int main(int argc, char* argv[]) {
   // The register window's start-up connects the board, writes the chip's start-up state and
   // shows the windows.
   session.hub().window(kv4410::ui::WindowId::Register);
+  if (parser.isSet(testProcedureOption)) {
+    session.hub().show(kv4410::ui::WindowId::TestProcedure);
+  }
 
   if (screenshots) {
     // The shots are taken from the event loop, which ends with the exit status.

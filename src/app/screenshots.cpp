@@ -9,10 +9,12 @@
 #include <QTabWidget>
 #include <memory>
 
+#include "board/simulated_board.h"
 #include "ui/common/measout_warning.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
 #include "ui/sweeps/sweep_window.h"
+#include "ui/test_procedure/test_procedure_window.h"
 
 namespace kv4410::app {
 
@@ -100,8 +102,6 @@ class Shooter {
   QStringList written_;
 };
 
-}  // namespace
-
 // The sweep window after a run: PLOT is clicked, and when the run has ended its page is shot.
 // The runs go on from the event loop, so the shots are taken one after the other from there.
 void shootAfterRun(ui::SweepWindow* window, std::shared_ptr<Shooter> shooter, int page,
@@ -123,6 +123,25 @@ void shootAfterRun(ui::SweepWindow* window, std::shared_ptr<Shooter> shooter, in
   });
   plot->click();
 }
+
+// The test window after a run: Start Test is clicked, and when the test has ended the window
+// is shot. `next` goes on
+// after the shot.
+void shootTestRun(ui::TestProcedureWindow* window, std::shared_ptr<Shooter> shooter,
+                  const QString& name, std::function<void()> next) {
+  const bool wasVisible = window->isVisible();
+  window->show();
+  auto connection = std::make_shared<QMetaObject::Connection>();
+  *connection = QObject::connect(window, &ui::TestProcedureWindow::testFinished, window, [=] {
+    QObject::disconnect(*connection);
+    shooter->shoot(window, name);
+    window->setVisible(wasVisible);
+    next();
+  });
+  window->cmdWRITEPMU_Click();
+}
+
+}  // namespace
 
 void writeScreenshots(ui::Session& session, const QString& directory, ScreenshotsDone done) {
   QDir dir(directory);
@@ -151,23 +170,38 @@ void writeScreenshots(ui::Session& session, const QString& directory, Screenshot
     }
   }
   const auto finish = [shooter, error, done] { done(shooter->written(), *error); };
-  auto* sweep = dynamic_cast<ui::SweepWindow*>(hub.window(ui::WindowId::Sweep));
-  if (sweep == nullptr) {
-    finish();
+  const auto sweeps = [&session, shooter, finish] {
+    auto* sweep = dynamic_cast<ui::SweepWindow*>(session.hub().window(ui::WindowId::Sweep));
+    if (sweep == nullptr) {
+      finish();
+      return;
+    }
+    // A sweep of the default load from -5 V to 5 V in measure-current mode, then a time run.
+    for (const auto& [name, text] :
+         {std::pair{"txtstartV", "-5"}, std::pair{"txtendV", "5"}, std::pair{"txtstep", "250"}}) {
+      if (auto* field = sweep->findChild<QLineEdit*>(QString::fromLatin1(name))) {
+        field->setText(QString::fromLatin1(text));
+      }
+    }
+    shootAfterRun(sweep, shooter, 0, "cmdPlot", QStringLiteral("Form2_after_sweep"), [=] {
+      shootAfterRun(sweep, shooter, 1, "cmdPlotit", QStringLiteral("Form2_after_time_run"), finish);
+    });
+  };
+  // The test window after a passing run and after one where PMU1's 9 kohm load draws too little
+  // current.
+  auto* test = dynamic_cast<ui::TestProcedureWindow*>(hub.window(ui::WindowId::TestProcedure));
+  board::SimulatedBoard* simulated = session.simulated();
+  if (simulated == nullptr || test == nullptr) {
+    sweeps();
     return;
   }
-  // A sweep of the default load from -5 V to 5 V in measure-current mode, then a time run.
-  if (auto* start = sweep->findChild<QLineEdit*>(QStringLiteral("txtstartV"))) {
-    start->setText(QStringLiteral("-5"));
-  }
-  if (auto* end = sweep->findChild<QLineEdit*>(QStringLiteral("txtendV"))) {
-    end->setText(QStringLiteral("5"));
-  }
-  if (auto* step = sweep->findChild<QLineEdit*>(QStringLiteral("txtstep"))) {
-    step->setText(QStringLiteral("250"));
-  }
-  shootAfterRun(sweep, shooter, 0, "cmdPlot", QStringLiteral("Form2_after_sweep"), [=] {
-    shootAfterRun(sweep, shooter, 1, "cmdPlotit", QStringLiteral("Form2_after_time_run"), finish);
+  const double load = simulated->chip().load(1);
+  shootTestRun(test, shooter, QStringLiteral("Form6_PASS"), [=] {
+    simulated->chip().setLoad(1, 9000.0);
+    shootTestRun(test, shooter, QStringLiteral("Form6_FAILURE"), [=] {
+      simulated->chip().setLoad(1, load);
+      sweeps();
+    });
   });
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "board/board_access.h"
+#include "device/stored_words.h"
 
 namespace kv4410::board {
 
@@ -100,6 +101,16 @@ class BoardLink {
   std::uint8_t transfer_[3] = {0, 0, 0};
   std::filesystem::path firmwarePath_;
   PathBuffer pathBuffer_{};
+};
+
+// The send routine of the headless runs (CLI, tests): each word goes straight to SPIWrite.
+class LinkWordSender final : public WordSender {
+ public:
+  explicit LinkWordSender(BoardLink& link) : link_(link) {}
+  void SPIout(std::int32_t code) override { link_.SPIWrite(29, code); }
+
+ private:
+  BoardLink& link_;
 };
 
 }  // namespace kv4410::board

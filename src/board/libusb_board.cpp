@@ -80,27 +80,32 @@ Status LibusbBoard::Connect(std::uint16_t vendorId, std::uint16_t productId, std
 }
 
 bool LibusbBoard::reopenAfterLoad() {
-  usb_->sleepMs(ram_loader::kSettleMs);
-  for (unsigned waited = 0;; waited += ram_loader::kPollMs) {
-    std::vector<UsbDeviceInfo> devices;
-    if (usb_->listDevices(devices) == UsbError::None) {
-      const auto back = std::find_if(devices.begin(), devices.end(), [this](const auto& d) {
-        return d.bus == device_.bus && d.portPath == device_.portPath &&
-               d.vendorId == device_.vendorId && d.productId == device_.productId;
-      });
-      if (back != devices.end() && usb_->open(*back) == UsbError::None) {
-        if (usb_->claimInterface(kInterface) == UsbError::None) {
-          device_ = *back;
-          return true;
-        }
-        usb_->close();
-      }
-    }
-    if (waited >= ram_loader::kReturnLimitMs) {
-      return false;
-    }
+  const UsbDeviceInfo old = device_;
+  for (unsigned waited = 0; waited < ram_loader::kReturnLimitMs; waited += ram_loader::kPollMs) {
     usb_->sleepMs(ram_loader::kPollMs);
+    std::vector<UsbDeviceInfo> devices;
+    if (usb_->listDevices(devices) != UsbError::None) {
+      continue;
+    }
+    // Until the hub has reported the departure, the old device is still listed at its old
+    // address, and opening it gives a handle on a device that is gone.
+    const bool oldListed = std::any_of(devices.begin(), devices.end(), [&old](const auto& d) {
+      return d.bus == old.bus && d.address == old.address;
+    });
+    const auto back = std::find_if(devices.begin(), devices.end(), [&old](const auto& d) {
+      return d.bus == old.bus && d.portPath == old.portPath && d.address != old.address &&
+             d.vendorId == old.vendorId && d.productId == old.productId;
+    });
+    if (oldListed || back == devices.end() || usb_->open(*back) != UsbError::None) {
+      continue;
+    }
+    if (usb_->claimInterface(kInterface) == UsbError::None) {
+      device_ = *back;
+      return true;
+    }
+    usb_->close();  // e.g. its permissions are not in place yet: try again
   }
+  return false;
 }
 
 Status LibusbBoard::Download_Firmware(std::int32_t handle, const std::filesystem::path& path) {
@@ -117,10 +122,15 @@ Status LibusbBoard::Download_Firmware(std::int32_t handle, const std::filesystem
   if (!image.ok) {
     return status::kFirmwareCorrupted;
   }
-  if (!ram_loader::load(*usb_, image.blocks)) {
-    return status::kFirmwareDownloadFailed;
+  switch (ram_loader::load(*usb_, image.blocks)) {
+    case ram_loader::LoadResult::AlreadyRunning:
+      return status::kOk;  // the board stays open as it is, ready for the start request
+    case ram_loader::LoadResult::Failed:
+      return status::kFirmwareDownloadFailed;
+    case ram_loader::LoadResult::Loaded:
+      break;
   }
-  // The board leaves the bus with the new firmware and comes back at the same place.
+  // The board leaves the bus with the new firmware and comes back at the same port.
   lose();
   if (!reopenAfterLoad()) {
     return status::kFirmwareDownloadFailed;

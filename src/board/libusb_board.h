@@ -1,8 +1,9 @@
 #pragma once
 // LibusbBoard: the evaluation board on USB, behind the board-access interface. It finds boards
 // by vendor and product ID, opens one and claims interface 0, loads the firmware image into the
-// board's controller and waits for the board to come back, and sends vendor requests as
-// control transfers. Once the board is gone every later call answers 3001 at once.
+// board's controller (unless the board runs it already) and waits for the board to come back at
+// a new address, and sends vendor requests as control transfers. Once the board is gone every later
+// call answers 3001 at once.
 #include <memory>
 #include <vector>
 
@@ -34,7 +35,8 @@ class LibusbBoard final : public BoardAccess {
   // Closes the device for good: every later call answers 3001 without touching USB.
   void lose();
   bool usable(std::int32_t handle) const { return open_ && handle == kHandle; }
-  // Looks for the device at the same place with the same IDs until it answers, then opens it.
+  // Waits, within a bounded time, until the device at the old address has left the bus and one
+  // with the same IDs is listed at the same port with a new address, then opens that one.
   bool reopenAfterLoad();
 
   std::unique_ptr<UsbTransport> usb_;

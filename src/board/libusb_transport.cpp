@@ -2,7 +2,6 @@
 
 #include <libusb.h>
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -75,6 +74,7 @@ UsbError LibusbTransport::listDevices(std::vector<UsbDeviceInfo>& devices) {
     info.vendorId = descriptor.idVendor;
     info.productId = descriptor.idProduct;
     info.bus = libusb_get_bus_number(list[i]);
+    info.address = libusb_get_device_address(list[i]);
     std::uint8_t ports[kMaxPortDepth] = {};
     const int depth = libusb_get_port_numbers(list[i], ports, kMaxPortDepth);
     if (depth > 0) {
@@ -98,13 +98,12 @@ UsbError LibusbTransport::open(const UsbDeviceInfo& device) {
   }
   UsbError result = UsbError::NotFound;
   for (ssize_t i = 0; i < count; ++i) {
-    std::uint8_t ports[kMaxPortDepth] = {};
-    const int depth = libusb_get_port_numbers(list[i], ports, kMaxPortDepth);
-    const bool samePlace = libusb_get_bus_number(list[i]) == device.bus && depth >= 0 &&
-                           static_cast<std::size_t>(depth) == device.portPath.size() &&
-                           std::equal(device.portPath.begin(), device.portPath.end(), ports);
+    // By address, not by port: right after a re-enumeration the port can still list the device
+    // that has just left.
     libusb_device_descriptor descriptor{};
-    if (!samePlace || libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS ||
+    if (libusb_get_bus_number(list[i]) != device.bus ||
+        libusb_get_device_address(list[i]) != device.address ||
+        libusb_get_device_descriptor(list[i], &descriptor) != LIBUSB_SUCCESS ||
         descriptor.idVendor != device.vendorId || descriptor.idProduct != device.productId) {
       continue;
     }

@@ -6,31 +6,39 @@ namespace kv4410::board::ram_loader {
 
 namespace {
 
-bool write(UsbTransport& usb, std::uint16_t address, const std::uint8_t* bytes,
-           std::uint16_t length) {
+// A short transfer counts as Other.
+UsbError write(UsbTransport& usb, std::uint16_t address, const std::uint8_t* bytes,
+               std::uint16_t length) {
   std::vector<std::uint8_t> copy(bytes, bytes + length);  // the transfer may not take const
   const UsbResult result =
       usb.controlTransfer(kRequestType, kRequest, address, 0, copy.data(), length, kTimeoutMs);
-  return result.error == UsbError::None && result.transferred == length;
+  if (result.error == UsbError::None && result.transferred != length) {
+    return UsbError::Other;
+  }
+  return result.error;
 }
 
 }  // namespace
 
-bool load(UsbTransport& usb, const std::vector<MemoryBlock>& image) {
-  if (!write(usb, kCpuControl, &kHoldInReset, 1)) {
-    return false;
+LoadResult load(UsbTransport& usb, const std::vector<MemoryBlock>& image) {
+  const UsbError held = write(usb, kCpuControl, &kHoldInReset, 1);
+  if (held == UsbError::Stall) {
+    return LoadResult::AlreadyRunning;
+  }
+  if (held != UsbError::None) {
+    return LoadResult::Failed;
   }
   for (const MemoryBlock& block : image) {
     for (std::size_t done = 0; done < block.bytes.size(); done += kMaxBlock) {
       const std::size_t length = std::min(kMaxBlock, block.bytes.size() - done);
-      if (!write(usb, static_cast<std::uint16_t>(block.address + done), block.bytes.data() + done,
-                 static_cast<std::uint16_t>(length))) {
-        return false;
+      if (write(usb, static_cast<std::uint16_t>(block.address + done), block.bytes.data() + done,
+                static_cast<std::uint16_t>(length)) != UsbError::None) {
+        return LoadResult::Failed;
       }
     }
   }
   write(usb, kCpuControl, &kRun, 1);  // its outcome does not matter: see the header
-  return true;
+  return LoadResult::Loaded;
 }
 
 }  // namespace kv4410::board::ram_loader

@@ -18,14 +18,27 @@ inline constexpr std::uint8_t kRun = 0;
 inline constexpr std::size_t kMaxBlock = 1024;  // bytes per transfer
 inline constexpr unsigned kTimeoutMs = 1000;
 
-// After the CPU starts, the board drops off the bus and comes back with the firmware running.
-inline constexpr unsigned kSettleMs = 300;  // before looking for it again
-inline constexpr unsigned kPollMs = 100;    // between looks
-inline constexpr unsigned kReturnLimitMs = 3000;
+// After the CPU starts, the board leaves the bus and comes back, at a new address, with the
+// firmware running. A hub may report the departure late, so the board is looked for every
+// kPollMs until kReturnLimitMs have passed.
+inline constexpr unsigned kPollMs = 50;
+inline constexpr unsigned kReturnLimitMs = 5000;
+
+enum class LoadResult {
+  Loaded,          // the image is in RAM and the CPU was told to start
+  AlreadyRunning,  // nothing was loaded: the board runs its firmware already
+  Failed,
+};
 
 // Holds the CPU in reset, writes the image in blocks of at most kMaxBlock bytes and starts
-// the CPU. Returns false when a transfer before the start fails; a failed start transfer is
-// expected (the board may leave the bus at once) and is not an error.
-bool load(UsbTransport& usb, const std::vector<MemoryBlock>& image);
+// the CPU. Fails when a transfer before the start fails; a failed start transfer is expected
+// (the board may leave the bus at once) and is not an error.
+// The controller's loader always accepts kRequest. A board that stalls the very first one (hold
+// in reset) has no loader on its control pipe: it already runs the firmware, loaded by an
+// earlier start while it stayed plugged in, which answers that pipe itself and refuses requests
+// it does not know. That is AlreadyRunning. The refusal is the test, not a descriptor field,
+// because the image is not ours and its descriptors may equal the blank board's. Any other
+// failure of that transfer (a timeout, a vanished device) is Failed.
+LoadResult load(UsbTransport& usb, const std::vector<MemoryBlock>& image);
 
 }  // namespace kv4410::board::ram_loader

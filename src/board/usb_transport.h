@@ -18,11 +18,14 @@ enum class UsbError {
   Other,
 };
 
-// A device on the bus, with where it sits so that it can be found again after it re-enumerates.
+// A device on the bus. The port path tells where it sits, which stays the same when it
+// re-enumerates; the address names this enumeration of it: the bus gives every newly attached
+// device a new address.
 struct UsbDeviceInfo {
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
   std::uint8_t bus = 0;
+  std::uint8_t address = 0;
   std::vector<std::uint8_t> portPath;  // port numbers from the root hub
 };
 
@@ -40,7 +43,7 @@ class UsbTransport {
 
   // Every device on the bus (filtering by IDs is the caller's).
   virtual UsbError listDevices(std::vector<UsbDeviceInfo>& devices) = 0;
-  // Opens the device at that bus and port path; one device is open at a time.
+  // Opens the device with that bus and address; one device is open at a time.
   virtual UsbError open(const UsbDeviceInfo& device) = 0;
   // Claims the interface, detaching a kernel driver first where the platform allows it.
   virtual UsbError claimInterface(int interfaceNumber) = 0;

@@ -16,6 +16,7 @@
 
 #include "board/board_link.h"
 #include "board/simulated_board.h"
+#include "cli/board_session.h"
 #include "cli/commands.h"
 #include "device/conversions.h"
 #include "device/dac_words.h"
@@ -28,29 +29,7 @@ namespace kv4410::cli {
 
 namespace {
 
-constexpr int kSuccess = 0;
-constexpr int kBoardError = 1;
-constexpr int kUsageError = 2;
 constexpr int kMaxAdcCount = 100000;
-// The USB board's reference when no --vref is given; the ADC spans 0 to the reference.
-constexpr float kDefaultVref = 5.0F;
-
-// Board messages as one stderr line each.
-class CliReporter final : public board::Reporter {
- public:
-  void noBoard(int searchStatus) override {
-    std::cerr << "kv4410ctl: No Evaluation Board Found (: " << searchStatus << ")\n";
-    reported_ = true;
-  }
-  void usbError(int, std::string_view text) override {
-    std::cerr << "kv4410ctl: " << text << "\n";
-    reported_ = true;
-  }
-  bool reported() const { return reported_; }
-
- private:
-  bool reported_ = false;
-};
 
 enum class ReadTarget { System, Comparator, Alarm, Pmu, Offset, Dac };
 
@@ -447,48 +426,6 @@ int runCommand(board::BoardLink& link, const Command& c, float vref, std::ostrea
   }
   return kBoardError;
 }
-
-std::filesystem::path programDirectory() {
-  std::error_code error;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    return self.parent_path();
-  }
-  return std::filesystem::current_path(error);
-}
-
-// The process's one board connection, opened at the first board command.
-class BoardSession {
- public:
-  explicit BoardSession(const GlobalOptions& globals) : globals_(globals) {}
-
-  // kSuccess, kBoardError (start-up reported an error) or kUsageError (bad board options).
-  int open() {
-    std::string error;
-    opened_ = board::openBoard(globals_.board, error);
-    if (!opened_.access) {
-      std::cerr << "kv4410ctl: " << error << "\n";
-      return kUsageError;
-    }
-    link_ = std::make_unique<board::BoardLink>(*opened_.access, reporter_);
-    link_->LoadUSB(globals_.board.firmware
-                       ? *globals_.board.firmware
-                       : board::BoardLink::firmwarePathBeside(programDirectory()));
-    return reporter_.reported() ? kBoardError : kSuccess;
-  }
-  board::BoardLink& link() { return *link_; }
-  // The simulated board's reference (its vref= option), or the USB board's usual 5 V.
-  float reference() const {
-    return opened_.simulated ? static_cast<float>(opened_.simulated->options().referenceVolts)
-                             : kDefaultVref;
-  }
-
- private:
-  const GlobalOptions& globals_;
-  board::OpenedBoard opened_;
-  CliReporter reporter_;
-  std::unique_ptr<board::BoardLink> link_;
-};
 
 int usage(const std::string& message) {
   std::cerr << "kv4410ctl: " << message << "\n";

@@ -16,5 +16,7 @@ struct GlobalOptions {
 void addDeviceCommands(CLI::App& app, int& exitStatus);
 // write, read, adc, reset, load, ccomp, cff, exec: open the board from `globals` when run.
 void addBoardCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
+// test [--csv FILE]: the automated channel test; exit 0 on PASS, 1 on FAILURE.
+void addTestCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
 
 }  // namespace kv4410::cli

@@ -5,6 +5,7 @@
 #include "ui/pmu_control/pmu_control_factory.h"
 #include "ui/register_window/register_window_factory.h"
 #include "ui/sweeps/sweep_window.h"
+#include "ui/test_procedure/test_procedure_window.h"
 
 namespace kv4410::ui {
 
@@ -15,6 +16,8 @@ void registerWindows(Session& session) {
                            [&session] { return createPmuControlWindow(session); });
   session.hub().setFactory(WindowId::Sweep, [&session] { return new SweepWindow(session); });
   session.hub().setFactory(WindowId::About, [&session] { return new AboutWindow(session); });
+  session.hub().setFactory(WindowId::TestProcedure,
+                           [&session] { return new TestProcedureWindow(session); });
 }
 
 }  // namespace kv4410::ui

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -36,11 +38,18 @@ struct Transfer {
   unsigned timeoutMs;
 };
 
-// Records every call; scripted errors are consumed in order.
+// Records every call; scripted errors are consumed in order. After the CPU starts, the old
+// device stays listed for `oldLists` lists (a hub that reports the departure late), then beside
+// the returned board for `bothLists`, then the board is missing for `absentLists`; from then on
+// it is listed at the port it left with address `newAddress`. Transfers on a handle of the old
+// device fail: it is gone.
 class FakeTransport : public UsbTransport {
  public:
   std::vector<UsbDeviceInfo> devices;
-  int absentLists = 0;  // after the CPU starts, this many lists miss the board
+  int oldLists = 0;
+  int bothLists = 0;
+  int absentLists = 0;
+  std::uint8_t newAddress = 9;
   UsbError openError = UsbError::None;
   UsbError claimError = UsbError::None;
   std::deque<UsbResult> results;  // per control transfer; success when empty
@@ -53,33 +62,52 @@ class FakeTransport : public UsbTransport {
   UsbError listDevices(std::vector<UsbDeviceInfo>& out) override {
     log.push_back("list");
     out.clear();
-    if (gone_ && absentLists-- > 0) {
-      return UsbError::None;
+    int* phase = oldLists > 0      ? &oldLists
+                 : bothLists > 0   ? &bothLists
+                 : absentLists > 0 ? &absentLists
+                                   : nullptr;
+    const bool showOld = !gone_ || phase == &oldLists || phase == &bothLists;
+    const bool showNew = gone_ && (phase == &bothLists || phase == nullptr);
+    if (gone_ && phase != nullptr) {
+      --*phase;
     }
-    out = devices;
+    for (const auto& device : devices) {
+      const bool left = gone_ && device.bus == left_.bus && device.address == left_.address;
+      if (!left || showOld) {
+        out.push_back(device);
+      }
+      if (left && showNew) {
+        out.push_back(device);
+        out.back().address = newAddress;
+      }
+    }
     return UsbError::None;
   }
   UsbError open(const UsbDeviceInfo& device) override {
-    std::string where = "open " + std::to_string(device.bus) + ":";
-    for (const auto port : device.portPath) {
-      where += std::to_string(port) + ".";
-    }
-    log.push_back(where);
+    log.push_back("open " + std::to_string(device.bus) + "@" + std::to_string(device.address));
+    opened_ = device;
     return openError;
   }
   UsbError claimInterface(int number) override {
     log.push_back("claim " + std::to_string(number));
     return claimError;
   }
-  void close() override { log.push_back("close"); }
+  void close() override {
+    log.push_back("close");
+    opened_ = {};
+  }
   UsbResult controlTransfer(std::uint8_t type, std::uint8_t request, std::uint16_t value,
                             std::uint16_t index, std::uint8_t* data, std::uint16_t length,
                             unsigned timeoutMs) override {
     log.push_back("ctrl " + hex2(type) + " " + hex2(request) + " " + hex4(value));
     transfers.push_back(
         {type, request, value, index, std::vector<std::uint8_t>(data, data + length), timeoutMs});
+    if (gone_ && opened_.address == left_.address) {
+      return {UsbError::NoDevice, 0};
+    }
     if (request == 0xA0 && value == 0xE600 && length == 1 && data[0] == 0) {
       gone_ = true;  // the CPU runs the new firmware: the board leaves the bus
+      left_ = opened_;
     }
     UsbResult result{UsbError::None, length};
     if (!results.empty()) {
@@ -100,11 +128,13 @@ class FakeTransport : public UsbTransport {
 
  private:
   bool gone_ = false;
+  UsbDeviceInfo left_;
+  UsbDeviceInfo opened_;
 };
 
-const UsbDeviceInfo kBoardA{0x2F4C, 0x7105, 1, {1, 4}};
-const UsbDeviceInfo kOther{0x1234, 0x5678, 1, {2}};
-const UsbDeviceInfo kBoardB{0x2F4C, 0x7105, 2, {3}};
+const UsbDeviceInfo kBoardA{0x2F4C, 0x7105, 1, 5, {1, 4}};
+const UsbDeviceInfo kOther{0x1234, 0x5678, 1, 2, {2}};
+const UsbDeviceInfo kBoardB{0x2F4C, 0x7105, 2, 3, {3}};
 
 class LibusbBoardTest : public ::testing::Test {
  protected:
@@ -121,8 +151,8 @@ class LibusbBoardTest : public ::testing::Test {
     return board->Connect(kVendorId, kProductId, entry, handle);
   }
   std::filesystem::path writeFile(const std::string& name, const std::string& text) {
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("kv4410_board_test_" + std::to_string(::getpid()) + "_" + name);
+    auto path = std::filesystem::temp_directory_path() /
+                ("kv4410_board_test_" + std::to_string(::getpid()) + "_" + name);
     std::ofstream(path, std::ios::binary) << text;
     created.push_back(path);
     return path;
@@ -157,7 +187,7 @@ TEST_F(LibusbBoardTest, SearchListsTheBoardsWithTheIdsOnly) {
 TEST_F(LibusbBoardTest, ConnectOpensTheChosenBoardAndClaimsInterfaceZero) {
   EXPECT_EQ(connect(1), 0);
   EXPECT_EQ(handle, LibusbBoard::kHandle);
-  EXPECT_EQ(usb->log, (std::vector<std::string>{"list", "close", "open 2:3.", "claim 0"}));
+  EXPECT_EQ(usb->log, (std::vector<std::string>{"list", "close", "open 2@3", "claim 0"}));
   EXPECT_TRUE(board->open());
 }
 
@@ -207,8 +237,8 @@ TEST_F(LibusbBoardTest, FirmwareLoadsInBlocksThenWaitsForTheBoardToComeBack) {
   EXPECT_EQ(board->Download_Firmware(handle, writeFile("fw.hex", text)), 0);
   EXPECT_EQ(usb->log, (std::vector<std::string>{
                           "ctrl 40 A0 E600", "ctrl 40 A0 0000", "ctrl 40 A0 0400",
-                          "ctrl 40 A0 2000", "ctrl 40 A0 E600", "close", "sleep 300", "list",
-                          "sleep 100", "list", "sleep 100", "list", "open 1:1.4.", "claim 0"}));
+                          "ctrl 40 A0 2000", "ctrl 40 A0 E600", "close", "sleep 50", "list",
+                          "sleep 50", "list", "sleep 50", "list", "open 1@9", "claim 0"}));
   ASSERT_EQ(usb->transfers.size(), 5u);
   EXPECT_EQ(usb->transfers[0].data, (std::vector<std::uint8_t>{1}));
   EXPECT_EQ(usb->transfers[1].data, std::vector<std::uint8_t>(image.begin(), image.begin() + 1024));
@@ -231,17 +261,58 @@ TEST_F(LibusbBoardTest, FailedStartTransferIsExpectedAndNotAnError) {
   EXPECT_EQ(board->Download_Firmware(handle, file), 0);
 }
 
-TEST_F(LibusbBoardTest, BoardThatDoesNotComeBackFailsTheLoadAndIsGone) {
+TEST_F(LibusbBoardTest, BoardIsReopenedOnlyOnceItLeftAndCameBackAtANewAddress) {
+  struct Case {
+    const char* what;
+    int oldLists, bothLists, absentLists;
+    Status status;
+    unsigned slept;
+  };
+  const Case cases[] = {
+      {"late disconnect", 4, 0, 0, 0, 250},
+      {"late disconnect, then a gap", 3, 0, 3, 0, 350},
+      {"new address listed beside the old", 0, 3, 0, 0, 200},
+      {"old device never leaves", 1000, 0, 0, 3004, 5000},
+      {"never comes back", 0, 0, 1000, 3004, 5000},
+      {"comes back at the last look", 0, 0, 99, 0, 5000},
+      {"comes back too late", 0, 0, 100, 3004, 5000},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    ASSERT_EQ(connect(), 0);
+    const auto file = writeFile(
+        "small.hex", testing::hexRecord(0, 0, {1, 2}) + "\n" + testing::kEndRecord + "\n");
+    usb->oldLists = c.oldLists;
+    usb->bothLists = c.bothLists;
+    usb->absentLists = c.absentLists;
+    usb->log.clear();
+    EXPECT_EQ(board->Download_Firmware(handle, file), c.status) << c.what;
+    EXPECT_EQ(usb->slept, c.slept) << c.what << ": looks every 50 ms for at most 5 s";
+    std::vector<std::string> opens;
+    std::copy_if(usb->log.begin(), usb->log.end(), std::back_inserter(opens),
+                 [](const std::string& line) { return line.rfind("open", 0) == 0; });
+    EXPECT_EQ(opens,
+              c.status == 0 ? std::vector<std::string>{"open 1@9"} : std::vector<std::string>{})
+        << c.what;
+    const auto before = usb->log.size();
+    std::uint8_t data[3] = {};
+    EXPECT_EQ(board->Vendor_Request(handle, 224, 0, 0, kDirOut, 0, data), c.status == 0 ? 0 : 3001)
+        << c.what;
+    EXPECT_EQ(usb->log.size() - before, c.status == 0 ? 1u : 0u) << c.what;
+  }
+}
+
+TEST_F(LibusbBoardTest, BoardThatRunsTheFirmwareAlreadyIsNotLoadedAgain) {
   ASSERT_EQ(connect(), 0);
   const auto file =
       writeFile("small.hex", testing::hexRecord(0, 0, {1, 2}) + "\n" + testing::kEndRecord + "\n");
-  usb->absentLists = 1000;
-  EXPECT_EQ(board->Download_Firmware(handle, file), 3004);
-  EXPECT_EQ(usb->slept, 300u + 3000u) << "300 ms settle, then looks every 100 ms for 3 s";
-  const auto before = usb->log.size();
+  usb->log.clear();
+  usb->results = {{UsbError::Stall, 0}};  // the firmware refuses the loader's request
+  EXPECT_EQ(board->Download_Firmware(handle, file), 0);
   std::uint8_t data[3] = {};
-  EXPECT_EQ(board->Vendor_Request(handle, 221, 0, 0, kDirIn, 3, data), 3001);
-  EXPECT_EQ(usb->log.size(), before);
+  EXPECT_EQ(board->Vendor_Request(handle, 224, 0, 0, kDirOut, 0, data), 0);
+  EXPECT_EQ(usb->log, (std::vector<std::string>{"ctrl 40 A0 E600", "ctrl 40 E0 0000"}))
+      << "no image, no re-enumeration: the start request goes to the open board";
 }
 
 TEST_F(LibusbBoardTest, FirmwareFileProblems) {

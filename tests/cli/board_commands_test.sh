@@ -1,18 +1,7 @@
 #!/bin/sh
 # End-to-end checks of kv4410ctl's board commands on the simulated board.
 # Usage: board_commands_test.sh KV4410CTL CASE
-set -u
-ctl=$1
-case_name=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-fail() {
-  echo "FAIL ($case_name): $*"
-  echo "--- stdout"; cat "$work/out"
-  echo "--- stderr"; cat "$work/err"
-  exit 1
-}
+. "$(dirname "$0")/cli_test_lib.sh"
 
 # run STDIN-TEXT ARGS...: runs kv4410ctl, keeps stdout, stderr and the exit status.
 run() {

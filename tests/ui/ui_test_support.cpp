@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -35,6 +36,49 @@ RecordedMessage RecordingMessageSink::last() const {
   return messages.empty() ? RecordedMessage{} : messages.back();
 }
 
+bool RecordingMessageSink::onlyEntryError(const QString& text) const {
+  const ui::MessageIcon icon =
+      text == texts::kNoChannel ? ui::MessageIcon::Warning : ui::MessageIcon::Exclamation;
+  if (count() == 1 && last().text == text && last().title == texts::kEntryError &&
+      last().icon == icon) {
+    return true;
+  }
+  qWarning("expected only the entry error \"%s\"; recorded:", qPrintable(text));
+  for (const RecordedMessage& m : messages) {
+    qWarning("  [%d] %s: %s", static_cast<int>(m.icon), qPrintable(m.title), qPrintable(m.text));
+  }
+  return false;
+}
+
+QString hex(std::uint32_t value, int digits) {
+  return QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
+}
+
+QString textOf(QObject* root, const QString& name) {
+  if (auto* field = find<QLineEdit>(root, name)) {
+    return field->text();
+  }
+  if (auto* label = find<QLabel>(root, name)) {
+    return label->text();
+  }
+  if (auto* button = find<QAbstractButton>(root, name)) {
+    return button->text();
+  }
+  if (auto* list = find<QComboBox>(root, name)) {
+    return list->currentIndex() >= 0 ? list->currentText() : list->placeholderText();
+  }
+  return QStringLiteral("<no %1>").arg(name);
+}
+
+QString boxRow(QObject* root, const QString& name, int high) {
+  QString row;
+  for (int bit = high; bit >= 0; --bit) {
+    auto* box = find<QLineEdit>(root, QStringLiteral("%1_%2").arg(name).arg(bit));
+    row += box != nullptr ? box->text() : QStringLiteral("?");
+  }
+  return row;
+}
+
 // ---- trace ---------------------------------------------------------------------------------
 
 TraceRequest parseTraceLine(const std::string& line) {
@@ -42,34 +86,26 @@ TraceRequest parseTraceLine(const std::string& line) {
   r.line = line;
   std::istringstream in(line);
   std::string word;
-  in >> word;
-  if (word != "request") {
+  if (!(in >> word) || word != "request" || !(in >> r.request)) {
+    r.request = -1;
     return r;
   }
-  in >> r.request;
+  // key=value words; "data=34 12 AB" carries its first byte joined, the others as words.
   while (in >> word) {
-    auto valueOf = [&word](const char* key) -> std::optional<std::string> {
-      const std::string prefix = std::string(key) + "=";
-      if (word.rfind(prefix, 0) == 0) {
-        return word.substr(prefix.size());
-      }
-      return std::nullopt;
-    };
-    if (auto v = valueOf("value")) {
-      r.value = static_cast<std::uint16_t>(std::stoul(*v, nullptr, 16));
-    } else if (auto i = valueOf("index")) {
-      r.index = static_cast<std::uint16_t>(std::stoul(*i, nullptr, 16));
-    } else if (word == "in") {
-      r.in = true;
-    } else if (word == "out") {
-      r.in = false;
-    } else if (auto l = valueOf("len")) {
-      r.length = std::stoi(*l);
-    } else if (auto s = valueOf("status")) {
-      r.status = std::stoi(*s);
-    } else if (auto d = valueOf("data")) {
-      // data=34 12 AB: the first byte is joined to "data=", the others follow as words.
-      r.data.push_back(static_cast<std::uint8_t>(std::stoul(*d, nullptr, 16)));
+    const std::size_t eq = word.find('=');
+    const std::string key = word.substr(0, eq);
+    const std::string value = eq == std::string::npos ? std::string() : word.substr(eq + 1);
+    if (key == "value" || key == "index") {
+      (key == "value" ? r.value : r.index) =
+          static_cast<std::uint16_t>(std::stoul(value, nullptr, 16));
+    } else if (word == "in" || word == "out") {
+      r.in = word == "in";
+    } else if (key == "len") {
+      r.length = std::stoi(value);
+    } else if (key == "status") {
+      r.status = std::stoi(value);
+    } else if (key == "data") {
+      r.data.push_back(static_cast<std::uint8_t>(std::stoul(value, nullptr, 16)));
       for (int k = 1; k < r.length && in >> word; ++k) {
         r.data.push_back(static_cast<std::uint8_t>(std::stoul(word, nullptr, 16)));
       }
@@ -102,7 +138,6 @@ QWidget* UiFixture::startWindow(ui::WindowId id) {
 
 std::vector<TraceRequest> UiFixture::requests() const {
   std::vector<TraceRequest> result;
-  result.reserve(trace_.size());
   for (const std::string& line : trace_) {
     result.push_back(parseTraceLine(line));
   }
@@ -112,20 +147,23 @@ std::vector<TraceRequest> UiFixture::requests() const {
 std::vector<std::int32_t> UiFixture::sentWords(std::size_t since) const {
   std::vector<std::int32_t> words;
   for (std::size_t i = since; i < trace_.size(); ++i) {
-    const TraceRequest r = parseTraceLine(trace_[i]);
-    if (r.request == 221 && !r.in) {
+    if (const TraceRequest r = parseTraceLine(trace_[i]); r.request == 221 && !r.in) {
       words.push_back(wordOf(r));
     }
   }
   return words;
 }
 
+std::int32_t UiFixture::lastWord() const {
+  const std::vector<std::int32_t> words = sentWords();
+  return words.empty() ? -1 : words.back();
+}
+
 std::vector<int> UiFixture::requestNumbers(std::size_t since) const {
   std::vector<int> numbers;
   for (std::size_t i = since; i < trace_.size(); ++i) {
-    const TraceRequest r = parseTraceLine(trace_[i]);
-    if (r.request >= 0) {
-      numbers.push_back(r.request);
+    if (const int n = parseTraceLine(trace_[i]).request; n >= 0) {
+      numbers.push_back(n);
     }
   }
   return numbers;
@@ -134,8 +172,7 @@ std::vector<int> UiFixture::requestNumbers(std::size_t since) const {
 std::vector<TraceRequest> UiFixture::requestsOf(int request, std::size_t since) const {
   std::vector<TraceRequest> result;
   for (std::size_t i = since; i < trace_.size(); ++i) {
-    TraceRequest r = parseTraceLine(trace_[i]);
-    if (r.request == request) {
+    if (TraceRequest r = parseTraceLine(trace_[i]); r.request == request) {
       result.push_back(std::move(r));
     }
   }
@@ -152,10 +189,7 @@ std::vector<std::string> UiFixture::transcript(std::size_t since) const {
       in >> first;
       out.push_back(first);
     } else if (r.request == 221 && !r.in) {
-      out.push_back("W " + QString::number(static_cast<std::uint32_t>(wordOf(r)), 16)
-                               .toUpper()
-                               .rightJustified(8, QLatin1Char('0'))
-                               .toStdString());
+      out.push_back("W " + hex(static_cast<std::uint32_t>(wordOf(r))).toStdString());
     } else if (r.request == 221) {
       out.push_back("R");
     } else if (r.value != 0) {
@@ -170,6 +204,16 @@ std::vector<std::string> UiFixture::transcript(std::size_t since) const {
 // ---- actions -------------------------------------------------------------------------------
 
 namespace {
+
+// The control of this name and type, with a warning when there is none.
+template <typename T>
+T* named(QObject* root, const QString& name, const char* what) {
+  T* control = find<T>(root, name);
+  if (control == nullptr) {
+    qWarning("%s %s not found", what, qPrintable(name));
+  }
+  return control;
+}
 
 bool usable(QWidget* w, const char* what, const QString& name) {
   if (w == nullptr) {
@@ -223,26 +267,16 @@ bool chooseItem(QComboBox* list, int index) {
 }
 
 bool chooseItem(QObject* root, const QString& listName, int index) {
-  auto* list = find<QComboBox>(root, listName);
-  if (list == nullptr) {
-    qWarning("list %s not found", qPrintable(listName));
-    return false;
-  }
-  return chooseItem(list, index);
+  return chooseItem(named<QComboBox>(root, listName, "list"), index);
 }
 
 bool chooseItemText(QObject* root, const QString& listName, const QString& itemText) {
-  auto* list = find<QComboBox>(root, listName);
-  if (list == nullptr) {
-    qWarning("list %s not found", qPrintable(listName));
-    return false;
-  }
-  const int index = list->findText(itemText, Qt::MatchExactly);
-  if (index < 0) {
+  auto* list = named<QComboBox>(root, listName, "list");
+  const int index = list != nullptr ? list->findText(itemText, Qt::MatchExactly) : -1;
+  if (list != nullptr && index < 0) {
     qWarning("list %s has no item \"%s\"", qPrintable(listName), qPrintable(itemText));
-    return false;
   }
-  return chooseItem(list, index);
+  return index >= 0 && chooseItem(list, index);
 }
 
 bool clickButton(QAbstractButton* button) {
@@ -266,12 +300,7 @@ bool clickButton(QAbstractButton* button) {
 }
 
 bool clickButton(QObject* root, const QString& name) {
-  auto* button = find<QAbstractButton>(root, name);
-  if (button == nullptr) {
-    qWarning("button %s not found", qPrintable(name));
-    return false;
-  }
-  return clickButton(button);
+  return clickButton(named<QAbstractButton>(root, name, "button"));
 }
 
 bool typeText(QLineEdit* field, const QString& text) {
@@ -300,12 +329,7 @@ bool typeAndEnter(QLineEdit* field, const QString& text) {
 }
 
 bool typeAndEnter(QObject* root, const QString& name, const QString& text) {
-  auto* field = find<QLineEdit>(root, name);
-  if (field == nullptr) {
-    qWarning("field %s not found", qPrintable(name));
-    return false;
-  }
-  return typeAndEnter(field, text);
+  return typeAndEnter(named<QLineEdit>(root, name, "field"), text);
 }
 
 bool selectTab(QTabWidget* tabs, int index) {
@@ -327,12 +351,7 @@ bool selectTab(QTabWidget* tabs, int index) {
 }
 
 bool selectTab(QObject* root, const QString& tabWidgetName, int index) {
-  auto* tabs = find<QTabWidget>(root, tabWidgetName);
-  if (tabs == nullptr) {
-    qWarning("page control %s not found", qPrintable(tabWidgetName));
-    return false;
-  }
-  return selectTab(tabs, index);
+  return selectTab(named<QTabWidget>(root, tabWidgetName, "page control"), index);
 }
 
 void pressKeys(QWidget* widget, const std::vector<Qt::Key>& keys) {

@@ -30,6 +30,7 @@
 #include "ui/common/message_sink.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
+#include "ui/register_window/register_window_context.h"
 
 namespace kv4410::uitest {
 
@@ -73,6 +74,10 @@ class RecordingMessageSink : public ui::MessageSink {
   int count(const QString& text) const;
   // The last message; an empty record when there is none.
   RecordedMessage last() const;
+  // True when exactly one message was recorded (since clear()) and it is the "Entry Error" box
+  // with this text: the warning icon for the channel message, the exclamation icon for the
+  // others. Prints what was recorded instead when not.
+  bool onlyEntryError(const QString& text) const;
 };
 
 // One line of the board trace, split into its fields.
@@ -119,8 +124,9 @@ class UiFixture {
   // A position in the trace; the *Since functions look only at what came after it.
   std::size_t mark() const { return trace_.size(); }
 
-  // Serial words written with request 221 OUT, in order.
+  // Serial words written with request 221 OUT, in order; the last one, -1 when none was.
   std::vector<std::int32_t> sentWords(std::size_t since = 0) const;
+  std::int32_t lastWord() const;
   // Vendor request numbers in order (search/connect/firmware lines are left out).
   std::vector<int> requestNumbers(std::size_t since = 0) const;
   // Requests with this number, in order.
@@ -134,6 +140,22 @@ class UiFixture {
   RecordingMessageSink messages_;
   std::unique_ptr<ui::Session> session_;
 };
+
+// What the register window offers a page built alone: the session, and the read field recorded.
+class PlainContext : public ui::RegisterWindowContext {
+ public:
+  explicit PlainContext(ui::Session& s) : session_(s) {}
+  ui::Session& session() override { return session_; }
+  void showReadField(const QString& text) override { readField = text; }
+  QString readField;
+
+ private:
+  ui::Session& session_;
+};
+
+// Upper-case hexadecimal with leading zeros to `digits` (written here, not taken from the
+// program, so that a test does not check the program's formatting with itself).
+QString hex(std::uint32_t value, int digits = 8);
 
 // ---- finding widgets -----------------------------------------------------------------------
 
@@ -150,6 +172,12 @@ T* find(QObject* root, const QString& name) {
   }
   return root->findChild<T*>(name);
 }
+
+// The text a user reads on the control `name`: a field's, label's or button's text, a list's
+// chosen entry or, while none is chosen, its initial text; "<no NAME>" when there is none.
+QString textOf(QObject* root, const QString& name);
+// The texts of the bit boxes NAME_high ... NAME_0 of a register display, highest first.
+QString boxRow(QObject* root, const QString& name, int high = 28);
 
 // ---- user-like actions ---------------------------------------------------------------------
 

@@ -70,27 +70,9 @@ QLineEdit* resultDisplay(QWidget* parent, const QString& name, int width) {
 }
 
 const char* kStyle = R"(
-QGroupBox {
-  font-weight: bold;
-  border: 1px solid #9aa7b4;
-  border-radius: 5px;
-  margin-top: 10px;
-  padding: 8px 6px 6px 6px;
-  background: #f6f8fa;
-}
-QGroupBox::title {
-  subcontrol-origin: margin;
-  left: 8px;
-  padding: 0 4px;
-  color: #1d3f66;
-}
-QGroupBox QWidget { font-weight: normal; }
 QLineEdit[display="true"] { background: #eef2f5; color: #102030; border: 1px solid #b8c2cc; }
 QLabel#lblTitle { font-size: 16pt; font-weight: bold; color: #ffffff; }
-QFrame#fraHeader { background: #1d3f66; border-radius: 5px; }
-QLabel#lblSubtitle { color: #cfe0f2; }
 QFrame#fraStatus { border: 1px solid #9aa7b4; border-radius: 5px; background: #f6f8fa; }
-QPushButton#cmdRESET { color: #8a1c1c; font-weight: bold; }
 )";
 
 }  // namespace
@@ -99,7 +81,7 @@ PmuControlWindow::PmuControlWindow(Session& session, QWidget* parent)
     : QMainWindow(parent), session_(session) {
   setObjectName(QStringLiteral("frmPMU"));
   setWindowTitle(QStringLiteral("KV4410 PMU Controls"));
-  setStyleSheet(QString::fromLatin1(kStyle));
+  setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("centralPMU"));

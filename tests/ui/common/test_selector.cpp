@@ -79,54 +79,26 @@ class SelectorTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void listStartsEmptyWithItsInitialText() {
+  // A list starts with no entry and its initial text; a user's choice runs the handler even
+  // for the same entry, a choice from code only on a change (-1 or out of range: none).
+  void handlerRunsOnUserChoiceAndOnChangeFromCode() {
     QWidget window;
     auto* list = new QComboBox(&window);
     list->addItems(kItems);
+    QList<int> runs;
     Selector selector(
-        list, QStringLiteral("pick one"), [](int) {}, nullptr);
+        list, QStringLiteral("pick one"), [&runs](int i) { runs << i; }, nullptr);
     QCOMPARE(list->currentIndex(), -1);
     QCOMPARE(list->placeholderText(), QStringLiteral("pick one"));
     QCOMPARE(selector.index(), -1);
-    QCOMPARE(selector.handlerRuns(), 0);
-  }
-
-  void userChoiceRunsHandlerEvenForTheSameItem() {
-    QWidget window;
-    auto* list = new QComboBox(&window);
-    list->addItems(kItems);
-    std::vector<int> seen;
-    new Selector(
-        list, QStringLiteral("pick one"), [&seen](int i) { seen.push_back(i); }, nullptr);
     QVERIFY(showAndWait(&window));
     QVERIFY(chooseItem(list, 2));
     QVERIFY(chooseItem(list, 2));
-    QVERIFY(chooseItem(list, 0));
-    QCOMPARE(seen, (std::vector<int>{2, 2, 0}));
-  }
-
-  void codeSelectionRunsHandlerOnlyOnChange_data() {
-    QTest::addColumn<QList<int>>("selections");
-    QTest::addColumn<QList<int>>("expectedRuns");
-    QTest::newRow("first selection runs") << QList<int>{1} << QList<int>{1};
-    QTest::newRow("same again does nothing") << QList<int>{1, 1, 1} << QList<int>{1};
-    QTest::newRow("each change runs") << QList<int>{0, 2, 0} << QList<int>{0, 2, 0};
-    QTest::newRow("back to none runs with -1") << QList<int>{1, -1, -1} << QList<int>{1, -1};
-    QTest::newRow("out of range means none") << QList<int>{7} << QList<int>{};
-  }
-  void codeSelectionRunsHandlerOnlyOnChange() {
-    QFETCH(QList<int>, selections);
-    QFETCH(QList<int>, expectedRuns);
-    QComboBox list;
-    list.addItems(kItems);
-    QList<int> runs;
-    Selector selector(
-        &list, QStringLiteral("pick one"), [&runs](int i) { runs << i; }, nullptr);
-    for (int s : selections) {
+    for (int s : {2, 1, 1, 0, 2, 0, -1, -1, 7}) {
       selector.select(s);
     }
-    QCOMPARE(runs, expectedRuns);
-    QCOMPARE(selector.handlerRuns(), static_cast<int>(expectedRuns.size()));
+    QCOMPARE(runs, (QList<int>{2, 2, 1, 0, 2, 0, -1}));
+    QCOMPARE(selector.handlerRuns(), 7);
   }
 
   void checkBoxStartsWithoutHandlerAndFollowsTheRule() {
@@ -171,14 +143,15 @@ class SelectorTest : public QObject {
     QVERIFY(!list->view()->isVisible());
     QCOMPARE(runs, 0);
 
-    // Tab and Shift+Tab still move the focus on, as from any other control.
-    auto* after = new QLineEdit(&window);
-    after->show();
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_Tab);
-    QVERIFY(after->hasFocus());
-    QTest::keyClick(after, Qt::Key_Tab, Qt::ShiftModifier);
-    QVERIFY(list->hasFocus());
+    // Tab and Shift+Tab (Backtab, as the keyboard sends it) still move the focus on from the
+    // list, as from any other control; with two controls both lead to the other one.
+    auto* other = new QLineEdit(&window);
+    other->show();
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+      list->setFocus();
+      QTest::keyClick(list, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+      QVERIFY(other->hasFocus());
+    }
 
     // After a choice, keys still change nothing.
     QVERIFY(chooseItem(list, 1));
@@ -254,17 +227,14 @@ class SelectorTest : public QObject {
     QVERIFY(!hub.exists(WindowId::PmuControl));
   }
 
-  void unavailableWindowsAreLeftAlone() {
+  // A window the program does not have is left alone; a window deleted elsewhere leaves the
+  // hub with its selectors.
+  void unavailableAndDeletedWindowsLeaveTheHub() {
+    std::vector<std::string> log;
     WindowHub hub;
     QVERIFY(!hub.available(WindowId::Sweep));
     hub.mirror(Mirrored::SweepCurrentRange, 3);  // must not crash or create
-    QVERIFY(!hub.exists(WindowId::Sweep));
     QCOMPARE(hub.window(WindowId::Sweep), nullptr);
-  }
-
-  void windowDeletedElsewhereLeavesTheHub() {
-    std::vector<std::string> log;
-    WindowHub hub;
     hub.setFactory(WindowId::PmuControl,
                    [&] { return new ListWindow(hub, WindowId::PmuControl, log, nullptr); });
     ManagedWindow* w = hub.window(WindowId::PmuControl);

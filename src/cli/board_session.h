@@ -1,0 +1,52 @@
+#pragma once
+// The process's one board connection for the board commands: opened at the first command that
+// needs it (search, connect, firmware, start), with the board's messages as stderr lines.
+#include <iostream>
+#include <memory>
+#include <string_view>
+
+#include "board/board_factory.h"
+#include "board/board_link.h"
+#include "cli/commands.h"
+
+namespace kv4410::cli {
+
+inline constexpr int kSuccess = 0;
+inline constexpr int kBoardError = 1;
+inline constexpr int kUsageError = 2;
+
+// Board messages as one stderr line each; remembers that one was printed.
+class CliReporter final : public board::Reporter {
+ public:
+  void noBoard(int searchStatus) override {
+    std::cerr << "kv4410ctl: No Evaluation Board Found (: " << searchStatus << ")\n";
+    reported_ = true;
+  }
+  void usbError(int /*code*/, std::string_view text) override {
+    std::cerr << "kv4410ctl: " << text << "\n";
+    reported_ = true;
+  }
+  bool reported() const { return reported_; }
+
+ private:
+  bool reported_ = false;
+};
+
+class BoardSession {
+ public:
+  explicit BoardSession(const GlobalOptions& globals) : globals_(globals) {}
+
+  // kSuccess, kBoardError (start-up reported an error) or kUsageError (bad board options).
+  int open();
+  board::BoardLink& link() { return *link_; }
+  // The simulated board's reference (its vref= option), or the USB board's usual 5 V.
+  float reference() const;
+
+ private:
+  const GlobalOptions& globals_;
+  board::OpenedBoard opened_;
+  CliReporter reporter_;
+  std::unique_ptr<board::BoardLink> link_;
+};
+
+}  // namespace kv4410::cli

@@ -1,0 +1,108 @@
+// The test procedure window on the simulated board: its load, a passing and a failing run with
+// their verdicts, a second run from an empty list, and the clipboard copy.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+
+#include "ui/test_procedure/test_procedure_window.h"
+#include "ui/windows.h"
+#include "ui_test_support.h"
+
+using namespace kv4410;
+using namespace kv4410::uitest;
+using ui::WindowId;
+
+namespace {
+
+// Opens the window from the register window's File menu.
+ui::TestProcedureWindow* openFromMenu(UiFixture& f) {
+  ui::registerWindows(f.session());
+  QWidget* main = f.startWindow(WindowId::Register);
+  auto* entry = main->findChild<QAction*>(QStringLiteral("mnuTestProcedure"));
+  if (entry == nullptr || !entry->isEnabled()) {
+    return nullptr;
+  }
+  entry->trigger();
+  return dynamic_cast<ui::TestProcedureWindow*>(f.session().hub().window(WindowId::TestProcedure));
+}
+
+QStringList listed(QWidget* w) {
+  QStringList lines;
+  auto* list = find<QListWidget>(w, "lstTest");
+  for (int i = 0; i < list->count(); ++i) {
+    lines << list->item(i)->text();
+  }
+  return lines;
+}
+
+}  // namespace
+
+class TestTestProcedureWindow : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void passesGreenOnTheDefaultLoadAndCopiesItsList() {
+    UiFixture f;
+    const std::size_t beforeLoad = f.mark();
+    ui::TestProcedureWindow* w = openFromMenu(f);
+    QVERIFY(w != nullptr && w->isVisible());
+    QCOMPARE(w->windowTitle(), QStringLiteral("KV4410 Test Procedure"));
+    QCOMPARE(find<QLabel>(w, "Label1")->text(), QStringLiteral("KV4410 Quad PMU test Procedure"));
+    // The register window's start-up comes first; the test window's load follows it.
+    const std::vector<std::string> load = f.transcript(beforeLoad);
+    QVERIFY(load.size() >= 5);
+    QCOMPARE(
+        std::vector<std::string>(load.end() - 5, load.end()),
+        (std::vector<std::string>{"W 003FE4A0", "W 003FE4A0", "W 0F21F300", "229=1", "228=1"}));
+
+    const std::size_t beforeTest = f.mark();
+    auto* result = find<QPushButton>(w, "cmdResult");
+    QVERIFY(clickButton(w, "cmdWRITEPMU"));
+    QVERIFY(w->testRunning() && !result->isVisible());
+    w->cmdWRITEPMU_Click();  // Start Test while a test runs does nothing
+    QTRY_VERIFY_WITH_TIMEOUT(!w->testRunning(), 10000);
+    QCOMPARE(f.sentWords(beforeTest).size(), std::size_t{30});
+    QCOMPARE(f.requestsOf(233, beforeTest).size(), std::size_t{16});
+
+    const QStringList lines = listed(w);
+    QCOMPARE(lines.size(), 49);
+    QCOMPARE(lines.first(), QStringLiteral("4187296\t253883136"));
+    QCOMPARE(lines.count(QStringLiteral("----------PASS-----------")), 16);
+    QVERIFY(result->isVisible());
+    QCOMPARE(result->text(), QStringLiteral("PASS"));
+    QCOMPARE(result->palette().color(QPalette::Button), QColor(0x00, 0xC0, 0x00));
+    QCOMPARE(f.session().words.pmuWord, 0x08219300);
+
+    QApplication::clipboard()->setText(QStringLiteral("old"));
+    QVERIFY(clickButton(w, "cmdcopy2clip"));
+    const QString copied = QApplication::clipboard()->text();
+    QCOMPARE(copied, lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    QVERIFY(copied.startsWith(QStringLiteral("4187296\t253883136\r\n---------------------")));
+  }
+
+  void failsRedWhenALoadDrawsTooLittleCurrentAndRestartsEmpty() {
+    UiFixture f("load1=9000");
+    ui::TestProcedureWindow* w = openFromMenu(f);
+    QVERIFY(w != nullptr);
+    auto* result = find<QPushButton>(w, "cmdResult");
+    QVERIFY(clickButton(w, "cmdWRITEPMU"));
+    QTRY_VERIFY_WITH_TIMEOUT(!w->testRunning(), 10000);
+    const QStringList lines = listed(w);
+    QCOMPARE(lines.count(QStringLiteral("----------PASS-----------")), 14);
+    QCOMPARE(lines.filter(QStringLiteral("*FAILURE*")).size(), 2);
+    QCOMPARE(result->text(), QStringLiteral("FAILURE"));
+    QCOMPARE(result->palette().color(QPalette::Button), QColor(0xC0, 0x00, 0x00));
+
+    QVERIFY(clickButton(w, "cmdWRITEPMU"));
+    QVERIFY(listed(w).isEmpty() && !result->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!w->testRunning(), 10000);
+    QCOMPARE(listed(w), lines);
+  }
+};
+
+QTEST_MAIN(TestTestProcedureWindow)
+#include "test_test_procedure_window.moc"
