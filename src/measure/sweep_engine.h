@@ -64,8 +64,10 @@ struct RunSettings {
   int rangeIndex = 0;  // CURRENT RANGE item 0..4
 };
 
-// Which entry field a refusal concerns (the GUI empties and focuses it).
-enum class EntryField { Start, End, Step, Force };
+// Which entry field a refusal concerns (the GUI empties and focuses it). Channels: no channel
+// is ticked under PMU CH SELECT. Board: a readback of the preparation failed; the GUI shows the
+// message beside the list rather than in a box, as for every other board failure of a run.
+enum class EntryField { Start, End, Step, Force, Channels, Board };
 struct Refusal {
   EntryField field;
   std::string message;  // shown with the title "Entry Error"
@@ -164,9 +166,18 @@ class Run {
   void readOffsetAndGain();
   // Request 232 and the ADC read; counts a failed transfer.
   std::uint16_t readAdc();
-  // Waits `seconds` inline when it is shorter than the inline limit; otherwise returns it.
-  std::optional<double> waitOrReturn(double seconds);
   void finish(State endState);  // computes min and max over the series
+  // Lines a run adds to its list when it ends with at least one row (the time run's min/max).
+  virtual void addClosingLines() {}
+  void refuse(EntryField field, std::string message);
+  // The wait that started at `waitStart_`: waited here when what is left is short, otherwise
+  // the rest is returned for the driver to wait. nullopt: the wait is over.
+  std::optional<double> restOfWait();
+  void startWait(double seconds);
+  // The measured value of a reading a: current (measure current) or voltage.
+  double measuredValue(std::uint16_t a, double& adcVoltsOut) const;
+  // A row's sample time and the cycle step, in single precision.
+  float sampleTime_ = 0.0F;
 
   RunContext context_;
   RunSettings settings_;
@@ -182,6 +193,12 @@ class Run {
   float max_ = 0.0F;
   std::int32_t offsetCode_ = 0;
   float miGain_ = 10.0F;
+  float vref_ = 5.0F;
+  float senseOhms_ = 200000.0F;
+  double offsetVolts_ = 0.0;
+  MeasureMode mode_ = MeasureMode::Voltage;
+  double waitStart_ = 0.0;
+  double waitSeconds_ = 0.0;
   std::size_t failedReadings_ = 0;
   int lastFailedStatus_ = 0;
 };
@@ -206,8 +223,18 @@ class SweepRun final : public Run {
 
  private:
   std::optional<double> step() override;
-  // ... implementation state
+  bool prepare();    // the preparation and the code checks; false when refused
+  void forceStep();  // sends the force word and starts the settling wait
+  void readStep();   // reads, adds the row, moves the code and word on
+  enum class Phase { Force, Read };
+  Phase phase_ = Phase::Force;
   SweepRequest request_;
+  std::int32_t code_ = 0;     // k: the code of the next pass
+  std::int32_t counter_ = 0;  // the loop counter from sc to ec in steps of st
+  std::int32_t index_ = 0;    // i
+  bool finalPass_ = false;    // the extra pass on ec is under way
+  SweepPoint pending_;        // the point whose force word is out, until it is read
+
   std::vector<SweepPoint> points_;
   std::int32_t startCode_ = 0;
   std::int32_t endCode_ = 0;
@@ -229,7 +256,11 @@ class TimeRun final : public Run {
 
  private:
   std::optional<double> step() override;
+  bool prepare();
+  void addClosingLines() override;
   double forceVolts_;
+  int index_ = 0;
+  bool settling_ = false;  // the force word is out and the settling wait runs
   std::vector<TimeSample> samples_;
   std::int32_t forceCode_ = 0;
 };

@@ -235,6 +235,17 @@ void SweepWindow::showRunEnd() {
   setRunning(false);
   if (const auto& refusal = run->refusal()) {
     status->clear();
+    if (refusal->field == measure::EntryField::Board) {
+      // Board failures during a run are reported beside the list, never in a box.
+      status->setText(qtext(refusal->message));
+      emit runEnded();
+      return;
+    }
+    if (refusal->field == measure::EntryField::Channels) {
+      session_.messages().show(MessageIcon::Exclamation, kEntryErrorTitle, qtext(refusal->message));
+      emit runEnded();
+      return;
+    }
     QLineEdit* field = refusal->field == measure::EntryField::Start  ? txtstartV_
                        : refusal->field == measure::EntryField::End  ? txtendV_
                        : refusal->field == measure::EntryField::Step ? txtstep_

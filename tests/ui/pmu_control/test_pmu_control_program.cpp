@@ -134,7 +134,7 @@ class TestPmuControlProgram : public QObject {
       }
       QCOMPARE(items, def.items);
     }
-    QCOMPARE(walked, 14);  // the register window's seven and the PMU control window's seven
+    QCOMPARE(walked, 16);  // seven of the register window, seven of PMU control, two of sweeps
   }
 
   void measoutWarningCancelRestoresSerialWord() {

@@ -30,12 +30,18 @@ struct Program {
   UiFixture fixture;
   QWidget* registerWindow = nullptr;
   ui::SweepWindow* sweep = nullptr;
+  bool startedHidden = false;
 
   explicit Program(const std::string& options = {}) : fixture(options) {
     ui::registerWindows(fixture.session());
     registerWindow = fixture.startWindow(WindowId::Register);
     sweep = dynamic_cast<ui::SweepWindow*>(fixture.session().hub().window(WindowId::Sweep));
+    startedHidden = sweep != nullptr && !sweep->isVisible();
+    if (sweep != nullptr) {
+      sweep->show();
+    }
   }
+  void page(int index) { find<QTabWidget>(sweep, "SSTab1")->setCurrentIndex(index); }
   ui::Selector* selector(Mirrored id) { return fixture.session().hub().selector(id); }
   QString text(Mirrored id) { return selector(id)->list()->currentText(); }
   QListWidget* list(const char* name) { return find<QListWidget>(sweep, name); }
@@ -82,7 +88,7 @@ void TestSweepWindow::startUpCascade() {
                                              "229=1",      "228=1"};
   QCOMPARE(p.fixture.transcript(), expected);
   QCOMPARE(p.fixture.messages().count(), 0);
-  QVERIFY(!p.sweep->isVisible());
+  QVERIFY(p.startedHidden);
   QCOMPARE(p.text(Mirrored::RegisterCurrentRange), QStringLiteral("\u00B12mA"));
   QCOMPARE(p.text(Mirrored::PmuCurrentRange), QStringLiteral("2mA current range"));
   QCOMPARE(p.text(Mirrored::SweepCurrentRange), QStringLiteral("2mA"));
@@ -196,7 +202,7 @@ void TestSweepWindow::sweepOnTheDefaultLoad() {
   // Preparation: G1 set, the offset and system readbacks, the masked PMU word with 2 mA and
   // measure current; then the first force word on all channels.
   const std::vector<std::string> head = {"W 003FE4A0", "W 1FC00000", "R",          "W 10000000",
-                                         "R",          "W 0F219300", "W 0FCD0000", "232"};
+                                         "R",          "W 0F219300", "W 0FCD8000", "232"};
   const auto traffic = p.fixture.transcript(mark);
   QCOMPARE(std::vector<std::string>(traffic.begin(), traffic.begin() + 8), head);
   QListWidget* rows = p.list("List1");
@@ -267,6 +273,7 @@ void TestSweepWindow::stopKeepsWhatWasMeasured() {
 
 void TestSweepWindow::timeRunAndPicking() {
   Program p;
+  p.page(1);
   QVERIFY(typeText(find<QLineEdit>(p.sweep, "txtForceV"), QStringLiteral("2")));
   QVERIFY(p.run("cmdPlotit"));
   QListWidget* rows = p.list("List2");
@@ -280,13 +287,14 @@ void TestSweepWindow::timeRunAndPicking() {
   QCOMPARE(find<QLineEdit>(p.sweep, "txtY")->text(), QString::number(measured, 'f', 9));
   QCOMPARE(find<QLineEdit>(p.sweep, "txtX")->text(), QStringLiteral("0.0000"));
 
+  p.page(0);
   QVERIFY(p.setSweep("0.5", "1.5", "500"));
   QVERIFY(p.run("cmdPlot"));
   auto* strip1 = find<ui::StripChart>(p.sweep, "Strip1");
   emit strip1->pointPicked(1.0);  // step 0
-  QCOMPARE(find<QLineEdit>(p.sweep, "Text5")->text(), QStringLiteral("0.5001"));
+  QCOMPARE(find<QLineEdit>(p.sweep, "Text5")->text(), QStringLiteral("0.5000"));
   emit strip1->pointPicked(99.0);  // past the end: the last point
-  QCOMPARE(find<QLineEdit>(p.sweep, "Text5")->text(), QStringLiteral("1.4999"));
+  QCOMPARE(find<QLineEdit>(p.sweep, "Text5")->text(), QStringLiteral("1.4997"));
 }
 
 void TestSweepWindow::chartLimits() {
