@@ -18,5 +18,7 @@ void addDeviceCommands(CLI::App& app, int& exitStatus);
 void addBoardCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
 // test [--csv FILE]: the automated channel test; exit 0 on PASS, 1 on FAILURE.
 void addTestCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
+// sweep --start V --end V --step MV, timerun --force V [run options]: the sweep window's runs.
+void addRunCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
 
 }  // namespace kv4410::cli

@@ -32,6 +32,7 @@ int run(int argc, char** argv) {
   kv4410::cli::addDeviceCommands(app, exitStatus);
   kv4410::cli::addBoardCommands(app, globals, exitStatus);
   kv4410::cli::addTestCommands(app, globals, exitStatus);
+  kv4410::cli::addRunCommands(app, globals, exitStatus);
 
   try {
     app.parse(argc, argv);

@@ -1,0 +1,217 @@
+// kv4410ctl sweep and timerun: the voltage sweep and the measurement versus time on the board,
+// run by the same engine as the sweep window. The rows go to stdout tab-separated (or with
+// --csv as comma rows after comment lines describing the run), the last line being min and max;
+// a progress line goes to stderr when it is a terminal.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <array>
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/board_link.h"
+#include "cli/board_session.h"
+#include "cli/commands.h"
+#include "device/text_format.h"
+#include "measure/clock.h"
+#include "measure/sweep_engine.h"
+
+namespace kv4410::cli {
+
+namespace {
+
+struct RunOptions {
+  bool timeRun = false;
+  double start = 0.0, end = 0.0, stepMv = 0.0, force = 0.0;
+  int range = 3;  // 2mA, the range the start-up selects
+  measure::MeasureMode mode = measure::MeasureMode::Voltage;
+  std::vector<int> channels = {0, 1, 2, 3};
+  float vref = 0.0F;  // 0: the board's reference
+  int cycle = -1;     // none chosen: no cycle delay
+  int sample = -1;
+  std::string csv;
+};
+
+std::string localTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  localtime_r(&now, &parts);
+  std::array<char, 32> text{};
+  std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &parts);
+  return text.data();
+}
+
+void showProgress(const measure::Run& run, bool last) {
+  std::cerr << "\r" << run.stepsDone() << " of " << run.stepsPlanned() << " readings"
+            << (last ? "\n" : "") << std::flush;
+}
+
+int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
+  // The field checks of the window, before the board is touched.
+  const auto refused = o.timeRun ? measure::checkForceField(o.force)
+                                 : measure::checkSweepFields({o.start, o.end, o.stepMv});
+  if (refused) {
+    std::cerr << "kv4410ctl: " << refused->message << "\n";
+    return kUsageError;
+  }
+  std::ofstream csvOut;
+  if (!o.csv.empty() && o.csv != "-") {
+    csvOut.open(o.csv);
+    if (!csvOut) {
+      std::cerr << "kv4410ctl: cannot write '" << o.csv << "'\n";
+      return kUsageError;
+    }
+  }
+  BoardSession session(globals);
+  if (const int status = session.open(); status != kSuccess) {
+    return status;
+  }
+  board::BoardLink& link = session.link();
+  board::LinkWordSender sender(link);
+  measure::SteadyClock clock;
+  StoredWords words;
+  ConversionValues conversion;
+  measure::SweepState sweep;
+  // The words the program's start-up leaves: system control, PMU word with 2 mA and measure
+  // voltage on no channel; the run adds its own channels.
+  words.sysWord = 0x003FE4A0;
+  words.pmuWord = 0x0021B300;
+  for (const int c : o.channels) {
+    sweep.sweepChanBits |= 1 << (24 + c);
+  }
+  sweep.measureMode = o.mode;
+  if (o.cycle >= 0) {
+    sweep.delays.chooseCycle(o.cycle);
+  }
+  if (o.sample >= 0) {
+    sweep.delays.chooseSample(o.cycle >= 0 ? o.cycle : 0, o.sample);
+  }
+  const measure::RunSettings settings{o.vref > 0.0F ? o.vref : session.reference(), o.range};
+  const measure::RunContext context{link, sender, words, conversion, sweep, clock};
+  std::unique_ptr<measure::Run> run;
+  if (o.timeRun) {
+    run = std::make_unique<measure::TimeRun>(context, settings, o.force);
+  } else {
+    run = std::make_unique<measure::SweepRun>(context, settings,
+                                              measure::SweepRequest{o.start, o.end, o.stepMv});
+  }
+
+  const bool progress = isatty(STDERR_FILENO) != 0;
+  auto lastShown = std::chrono::steady_clock::now();
+  while (const auto wait = run->advance()) {
+    if (progress && std::chrono::steady_clock::now() - lastShown > std::chrono::milliseconds(100)) {
+      lastShown = std::chrono::steady_clock::now();
+      showProgress(*run, false);
+    }
+    clock.waitUntil(clock.now() + *wait);
+  }
+  if (progress && run->stepsDone() > 0) {
+    showProgress(*run, true);
+  }
+  if (const auto& refusal = run->refusal()) {
+    std::cerr << "kv4410ctl: " << refusal->message << "\n";
+    return refusal->field == measure::EntryField::Board ? kBoardError : kUsageError;
+  }
+
+  std::vector<std::string> lines = run->lines();
+  if (!o.timeRun) {
+    lines.push_back(formatSingle(run->min()) + "\t" + formatSingle(run->max()));
+  }
+  if (o.csv.empty()) {
+    for (const std::string& line : lines) {
+      std::cout << line << "\n";
+    }
+  } else {
+    const measure::RunDescription description{o.timeRun ? "Measure versus time" : "Voltage sweep",
+                                              localTime(),
+                                              settings.vref,
+                                              run->offsetCode(),
+                                              settings.rangeIndex,
+                                              o.mode,
+                                              sweep.sweepChanBits,
+                                              sweep.delays};
+    std::ostream& out = o.csv == "-" ? std::cout : csvOut;
+    out << measure::csvText(description, lines);
+    if (!out.flush()) {
+      std::cerr << "kv4410ctl: cannot write '" << o.csv << "'\n";
+      return kUsageError;
+    }
+  }
+  if (run->failedReadings() > 0) {
+    const auto text = board::usbErrorText(run->lastFailedStatus());
+    std::cerr << "kv4410ctl: " << run->failedReadings()
+              << " readings failed on the board; last status "
+              << (text ? std::string(*text) : std::to_string(run->lastFailedStatus())) << "\n";
+    return kBoardError;
+  }
+  return kSuccess;
+}
+
+// The options both runs share.
+void addRunOptions(CLI::App& command, RunOptions& o) {
+  static const std::map<std::string, int> kRanges = {
+      {"5uA", 0}, {"20uA", 1}, {"200uA", 2}, {"2mA", 3}, {"ext", 4}};
+  static const std::map<std::string, measure::MeasureMode> kModes = {
+      {"voltage", measure::MeasureMode::Voltage}, {"current", measure::MeasureMode::Current}};
+  static const std::map<std::string, int> kCycles = {{"none", 0},  {"100ms", 1}, {"200ms", 2},
+                                                     {"300ms", 3}, {"400ms", 4}, {"500ms", 5}};
+  command.add_option("--range", o.range, "CURRENT RANGE (default 2mA)")
+      ->transform(CLI::CheckedTransformer(kRanges, CLI::ignore_case))
+      ->type_name("5uA|20uA|200uA|2mA|ext");
+  command.add_option("--measure", o.mode, "MEASURE VOLTAGE/CURRENT (default voltage)")
+      ->transform(CLI::CheckedTransformer(kModes, CLI::ignore_case))
+      ->type_name("voltage|current");
+  command.add_option("--channels", o.channels, "PMU CH SELECT, for example 0,2 (default all)")
+      ->delimiter(',')
+      ->check(CLI::Range(0, 3))
+      ->type_name("0,1,2,3");
+  static const std::map<std::string, float> kReferences = {{"5", 5.0F}, {"2.5", 2.5F}};
+  command.add_option("--vref", o.vref, "Reference in volts (default the board's)")
+      ->transform(CLI::CheckedTransformer(kReferences))
+      ->type_name("5|2.5");
+  command.add_option("--cycle-delay", o.cycle, "Force/Measure Cycle Delay (default none)")
+      ->transform(CLI::CheckedTransformer(kCycles, CLI::ignore_case))
+      ->type_name("none|100ms..500ms");
+  command.add_option("--sample-delay", o.sample, "SAMPLE DELAY in tenths of the cycle")
+      ->check(CLI::Range(0, 9))
+      ->type_name("0..9");
+  command.add_option("--csv", o.csv, "Write the run with its description to FILE (- for stdout)")
+      ->type_name("FILE");
+}
+
+}  // namespace
+
+void addRunCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus) {
+  auto sweepOptions = std::make_shared<RunOptions>();
+  auto* sweep = app.add_subcommand("sweep",
+                                   "Sweep the forced voltage and measure at every step (the rows "
+                                   "of the sweep list, then min and max)")
+                    ->ignore_case();
+  sweep->add_option("--start", sweepOptions->start, "Start Voltage (V)")->required();
+  sweep->add_option("--end", sweepOptions->end, "End Voltage (V)")->required();
+  sweep->add_option("--step", sweepOptions->stepMv, "Voltage Step (mV)")->required();
+  addRunOptions(*sweep, *sweepOptions);
+  sweep->callback([sweepOptions, &globals, &exitStatus] {
+    exitStatus = runMeasurement(globals, *sweepOptions);
+  });
+
+  auto timeOptions = std::make_shared<RunOptions>();
+  timeOptions->timeRun = true;
+  auto* timerun = app.add_subcommand("timerun",
+                                     "Force one voltage and take 101 readings at the cycle "
+                                     "pace (the rows, then min and max)")
+                      ->ignore_case();
+  timerun->add_option("--force", timeOptions->force, "FORCE VOLTAGE (V)")->required();
+  addRunOptions(*timerun, *timeOptions);
+  timerun->callback(
+      [timeOptions, &globals, &exitStatus] { exitStatus = runMeasurement(globals, *timeOptions); });
+}
+
+}  // namespace kv4410::cli
