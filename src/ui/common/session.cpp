@@ -72,8 +72,26 @@ Session::~Session() {
 }
 
 void Session::SPIout(std::int32_t code) {
-  emit serialWordShown(hexText(code, 8));
+  if (serialHeld_) {
+    heldWord_ = code;
+  } else {
+    emit serialWordShown(hexText(code, 8));
+  }
   link_->SPIWrite(kWordBits, code);
+}
+
+void Session::holdSerialWord(bool hold) {
+  serialHeld_ = hold;
+  if (!hold) {
+    flushSerialWord();
+  }
+}
+
+void Session::flushSerialWord() {
+  if (heldWord_) {
+    emit serialWordShown(hexText(*heldWord_, 8));
+    heldWord_.reset();
+  }
 }
 
 bool Session::sendPmuWord(std::int32_t word) {

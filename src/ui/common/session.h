@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "board/board_factory.h"
 #include "board/board_link.h"
@@ -60,6 +61,11 @@ class Session : public QObject, public WordSender {
   bool sendPmuWord(std::int32_t word);
   // Shows the serial-word field text without sending (NumberToHex(word, 8) or "00000000").
   void showSerialWord(std::int32_t word);
+  // While a run sends a word a step, the serial-word field would be redrawn a step: held, the
+  // words still go out at once but only the latest is shown, when flushSerialWord() is called
+  // (the run's live updates) and when the hold ends.
+  void holdSerialWord(bool hold);
+  void flushSerialWord();
 
   // While a QuietScope lives, refused PMU words are silent (start-up, mirroring).
   class QuietScope {
@@ -88,6 +94,8 @@ class Session : public QObject, public WordSender {
   WindowHub hub_;
   measure::SteadyClock clock_;
   int quietDepth_ = 0;
+  bool serialHeld_ = false;
+  std::optional<std::int32_t> heldWord_;
   bool channelMessageShown_ = false;
 };
 

@@ -46,6 +46,7 @@ StripChart::StripChart(const QString& name, QWidget* parent) : QChartView(parent
 }
 
 void StripChart::clear() {
+  plotted_ = 0;
   trace_->clear();
   markers_->clear();
 }
@@ -115,22 +116,58 @@ void StripChart::setTraceWidth(int width) {
 void StripChart::setHandles(bool on) {
   handles_ = on;
   markers_->setVisible(on);
+  showMarkers();
+}
+
+// Handles are drawn only while they are on and the points are few enough to be told apart:
+// beyond that they would merge into a thick line, and each one is an item of its own to lay out.
+void StripChart::showMarkers() {
+  if (handles_ && plotted_ <= kMaxHandles) {
+    markers_->replace(trace_->points());
+  } else if (markers_->count() > 0) {
+    markers_->clear();
+  }
 }
 
 void StripChart::plot(const std::vector<double>& values, int count) {
   const std::size_t n =
       count < 0 ? values.size() : std::min(values.size(), static_cast<std::size_t>(count));
+  plotted_ = static_cast<int>(n);
   QList<QPointF> points;
-  points.reserve(static_cast<qsizetype>(n));
-  for (std::size_t k = 0; k < n; ++k) {
+  const auto add = [&](std::size_t k) {
     points.append(QPointF(xStart_ + static_cast<double>(k), values[k]));
+  };
+  if (n <= static_cast<std::size_t>(kMaxDrawnPoints)) {
+    points.reserve(static_cast<qsizetype>(n));
+    for (std::size_t k = 0; k < n; ++k) {
+      add(k);
+    }
+  } else {
+    // More points than the chart has pixels: each run of neighbours is drawn by its lowest and
+    // highest point, in their order, which gives the same picture for a fraction of the work.
+    const std::size_t buckets = kMaxDrawnPoints / 2;
+    points.reserve(kMaxDrawnPoints);
+    for (std::size_t b = 0; b < buckets; ++b) {
+      const std::size_t first = b * n / buckets;
+      const std::size_t last = (b + 1) * n / buckets;
+      std::size_t low = first;
+      std::size_t high = first;
+      for (std::size_t k = first; k < last; ++k) {
+        low = values[k] < values[low] ? k : low;
+        high = values[k] > values[high] ? k : high;
+      }
+      add(std::min(low, high));
+      if (low != high) {
+        add(std::max(low, high));
+      }
+    }
   }
   trace_->replace(points);
-  markers_->replace(points);
+  showMarkers();
 }
 
 int StripChart::plottedCount() const {
-  return static_cast<int>(trace_->count());
+  return plotted_;
 }
 
 bool StripChart::saveImage(const QString& path) {

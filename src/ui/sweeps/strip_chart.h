@@ -30,7 +30,10 @@ class StripChart : public QChartView {
   // Trace colour as a 24-bit blue-green-red value (0xFF0000 is blue) and the trace width.
   void setTraceColour(std::int32_t bgr);
   void setTraceWidth(int width);
-  // Point handles (a marker on every point) on or off.
+  // Point handles (a marker on every point, up to kMaxHandles points) on or off.
+  static constexpr int kMaxHandles = 1000;
+  // Series longer than this are drawn by the extremes of runs of neighbouring points.
+  static constexpr int kMaxDrawnPoints = 2048;
   void setHandles(bool on);
   // Draws the series from the first `count` values (all of them when count < 0).
   void plot(const std::vector<double>& values, int count = -1);
@@ -60,10 +63,12 @@ class StripChart : public QChartView {
   void applyYRange();
 
   QLineSeries* trace_ = nullptr;
+  void showMarkers();
   QScatterSeries* markers_ = nullptr;
   QValueAxis* xAxis_ = nullptr;
   QValueAxis* yAxis_ = nullptr;
   bool handles_ = false;
+  int plotted_ = 0;  // values in the last plot
   int pointCount_ = 0;
   double xStart_ = 0.0;
   double xEnd_ = 1.0;

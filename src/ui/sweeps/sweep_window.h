@@ -74,7 +74,8 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   float chosenReference() const;
   void prepareSelections(bool reevaluateChannel0);
   void startRun(measure::Run* run, QListWidget* list, QLabel* status);
-  void showProgress();
+  // `now`: at the run's end, whatever the time since the last update.
+  void showProgress(bool now = false);
   void showRunEnd();
   void drawSweep(bool final);
   void drawTimeRun(bool final);

@@ -175,21 +175,30 @@ void SweepWindow::startRun(measure::Run* run, QListWidget* list, QLabel* status)
   active_ = run;
   activeList_ = list;
   linesShown_ = 0;
-  lastDrawMs_ = monotonicMs();
+  lastDrawMs_ = monotonicMs() - kRedrawIntervalMs;  // the first row shows at once
   status->setText(QStringLiteral("Running..."));
   prgRun_->setRange(0, 1);
   prgRun_->setValue(0);
   setRunning(true);
+  session_.holdSerialWord(true);
   const QDateTime started = QDateTime::currentDateTime();
   (run == sweep_.get() ? sweepDescription_ : timeDescription_).dateTime =
       started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
   driver_->start([this] { return active_->advance(); });
 }
 
-void SweepWindow::showProgress() {
+void SweepWindow::showProgress(bool now) {
   if (active_ == nullptr) {
     return;
   }
+  // The list, the fields, the progress and the chart follow the run about 20 times a second:
+  // a step costs the window nothing but this look at the clock.
+  const qint64 nowMs = monotonicMs();
+  if (!now && nowMs - lastDrawMs_ < kRedrawIntervalMs) {
+    return;
+  }
+  lastDrawMs_ = nowMs;
+  session_.flushSerialWord();
   const std::vector<std::string>& lines = active_->lines();
   if (static_cast<std::size_t>(linesShown_) < lines.size()) {
     QStringList added;
@@ -211,9 +220,7 @@ void SweepWindow::showProgress() {
   const auto planned = static_cast<int>(std::max<std::size_t>(active_->stepsPlanned(), 1));
   prgRun_->setRange(0, planned);
   prgRun_->setValue(static_cast<int>(std::min<std::size_t>(active_->stepsDone(), planned)));
-  const qint64 now = monotonicMs();
-  if (now - lastDrawMs_ >= kRedrawIntervalMs) {
-    lastDrawMs_ = now;
+  if (!now) {
     if (active_ == sweep_.get()) {
       drawSweep(false);
     } else {
@@ -227,12 +234,13 @@ void SweepWindow::showRunEnd() {
   if (run == nullptr) {
     return;
   }
-  showProgress();
+  showProgress(true);
   const bool isSweep = run == sweep_.get();
   QLabel* status = isSweep ? lblStatus1_ : lblStatus2_;
   active_ = nullptr;
   activeList_ = nullptr;
   setRunning(false);
+  session_.holdSerialWord(false);
   if (const auto& refusal = run->refusal()) {
     status->clear();
     if (refusal->field == measure::EntryField::Board) {
