@@ -25,6 +25,7 @@ expected=(
   Form6_PASS
   Form6_FAILURE
   frmAbout
+  frmTraffic
   frmMeasoutWarning
 )
 missing=0

@@ -15,6 +15,7 @@
 #include "ui/common/window_hub.h"
 #include "ui/sweeps/sweep_window.h"
 #include "ui/test_procedure/test_procedure_window.h"
+#include "ui/traffic/traffic_window.h"
 
 namespace kv4410::app {
 
@@ -169,7 +170,21 @@ void writeScreenshots(ui::Session& session, const QString& directory, Screenshot
       box->hide();
     }
   }
-  const auto finish = [shooter, error, done] { done(shooter->written(), *error); };
+  // The traffic view watches the runs below and is shot with what it listed.
+  ui::ManagedWindow* traffic = hub.window(ui::WindowId::Traffic);
+  if (traffic != nullptr) {
+    traffic->widget()->show();
+  }
+  const auto finish = [shooter, error, done, traffic] {
+    if (traffic != nullptr) {
+      if (auto* view = dynamic_cast<ui::TrafficWindow*>(traffic)) {
+        view->flush();
+      }
+      shooter->shootWindow(traffic->widget());
+      traffic->widget()->hide();
+    }
+    done(shooter->written(), *error);
+  };
   const auto sweeps = [&session, shooter, finish] {
     auto* sweep = dynamic_cast<ui::SweepWindow*>(session.hub().window(ui::WindowId::Sweep));
     if (sweep == nullptr) {

@@ -1,5 +1,6 @@
 #include "board/board_link.h"
 
+#include <algorithm>
 #include <array>
 
 namespace kv4410::board {
@@ -100,6 +101,21 @@ int BoardLink::vendorRequest(std::uint8_t req, std::uint16_t value, std::uint16_
   ++requestCount_;
   if (status != status::kOk) {
     ++failedRequests_;
+  }
+  if (observer_) {
+    RequestRecord record;
+    record.number = requestCount_;
+    record.request = req;
+    record.value = value;
+    record.index = index;
+    record.in = direction == kDirIn;
+    record.length = length;
+    if (record.in && data != nullptr) {
+      std::copy(data, data + std::min<std::size_t>(length, record.data.size()),
+                record.data.begin());
+    }
+    record.status = status;
+    observer_(record);
   }
   return status;
 }

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,6 +85,22 @@ class BoardLink {
 
   void ShowUSBError(int code);
 
+  // One vendor request as it went to the board, for the traffic view.
+  struct RequestRecord {
+    std::uint64_t number = 0;  // 1 for the first request of the link
+    std::uint8_t request = 0;
+    std::uint16_t value = 0;
+    std::uint16_t index = 0;
+    bool in = false;
+    std::uint16_t length = 0;
+    std::array<std::uint8_t, 3> data{};  // the first bytes of an IN transfer's data
+    int status = 0;
+  };
+  using RequestObserver = std::function<void(const RequestRecord&)>;
+  // Called after every vendor request while set; an empty observer costs one test a request.
+  void setRequestObserver(RequestObserver observer) { observer_ = std::move(observer); }
+  bool observed() const { return static_cast<bool>(observer_); }
+
  private:
   int command(std::uint8_t req, std::uint16_t value);
   // One Vendor_Request on the handle: stores its status and counts it.
@@ -98,6 +115,7 @@ class BoardLink {
   int lastStatus_ = 0;
   std::uint64_t failedRequests_ = 0;
   std::uint64_t requestCount_ = 0;
+  RequestObserver observer_;
   std::uint8_t transfer_[3] = {0, 0, 0};
   std::filesystem::path firmwarePath_;
   PathBuffer pathBuffer_{};

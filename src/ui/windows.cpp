@@ -6,6 +6,7 @@
 #include "ui/register_window/register_window_factory.h"
 #include "ui/sweeps/sweep_window.h"
 #include "ui/test_procedure/test_procedure_window.h"
+#include "ui/traffic/traffic_window.h"
 
 namespace kv4410::ui {
 
@@ -18,6 +19,7 @@ void registerWindows(Session& session) {
   session.hub().setFactory(WindowId::About, [&session] { return new AboutWindow(session); });
   session.hub().setFactory(WindowId::TestProcedure,
                            [&session] { return new TestProcedureWindow(session); });
+  session.hub().setFactory(WindowId::Traffic, [&session] { return new TrafficWindow(session); });
 }
 
 }  // namespace kv4410::ui

@@ -80,6 +80,18 @@ void Session::SPIout(std::int32_t code) {
   link_->SPIWrite(kWordBits, code);
 }
 
+QString Session::boardStatusText() const {
+  if (link_->NoBoard()) {
+    return QStringLiteral(
+        "No board connected. Connect the board and start again, or run kv4410 --simulate to "
+        "use the simulated board.");
+  }
+  if (simulated_ != nullptr) {
+    return QStringLiteral("Board in use: the simulated KV4410 evaluation board (simulated board)");
+  }
+  return QStringLiteral("Board in use: KV4410 evaluation board on USB");
+}
+
 void Session::holdSerialWord(bool hold) {
   serialHeld_ = hold;
   if (!hold) {

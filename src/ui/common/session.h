@@ -65,6 +65,11 @@ class Session : public QObject, public WordSender {
   // words still go out at once but only the latest is shown, when flushSerialWord() is called
   // (the run's live updates) and when the hold ends.
   void holdSerialWord(bool hold);
+  // What the status bars say about the board: the board in use, "(simulated board)" for the
+  // simulated one, or that none is connected and how to run without one. boardStarted() (after
+  // the start-up's connection) tells every status bar to read it again.
+  QString boardStatusText() const;
+  void boardStarted() { emit boardStatusChanged(); }
   void flushSerialWord();
 
   // While a QuietScope lives, refused PMU words are silent (start-up, mirroring).
@@ -84,6 +89,7 @@ class Session : public QObject, public WordSender {
 
  signals:
   void serialWordShown(const QString& hex);
+  void boardStatusChanged();
 
  private:
   std::unique_ptr<board::BoardAccess> access_;

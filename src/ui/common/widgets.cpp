@@ -5,9 +5,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QStatusBar>
 
 #include "device/text_format.h"
+#include "ui/common/session.h"
 
 namespace kv4410::ui {
 
@@ -71,6 +74,18 @@ QLineEdit* makeDisplay(QWidget* parent, const QString& name) {
   field->setObjectName(name);
   field->setReadOnly(true);
   return field;
+}
+
+}  // namespace kv4410::ui
+
+namespace kv4410::ui {
+
+void installBoardStatus(QMainWindow* window, Session& session) {
+  auto* label = new QLabel(session.boardStatusText(), window);
+  label->setObjectName(QStringLiteral("lblBoardStatus"));
+  window->statusBar()->addPermanentWidget(label, 1);
+  QObject::connect(&session, &Session::boardStatusChanged, label,
+                   [label, &session] { label->setText(session.boardStatusText()); });
 }
 
 }  // namespace kv4410::ui

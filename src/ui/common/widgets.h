@@ -13,10 +13,13 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMainWindow;
 class QPushButton;
 class QWidget;
 
 namespace kv4410::ui {
+
+class Session;
 
 // A UTF-8 text of the device tables (captions, list items, lamp texts) as a QString.
 QString qtext(std::string_view text);
@@ -43,6 +46,9 @@ QLineEdit* makeEntry(QWidget* parent, const QString& name, const QString& text);
 
 // A read-only field that shows a result (codes, words, range ends).
 QLineEdit* makeDisplay(QWidget* parent, const QString& name);
+
+// The board status (lblBoardStatus) in the window's status bar, kept up to date.
+void installBoardStatus(QMainWindow* window, Session& session);
 
 // The style the instrument windows share: framed group boxes with bold titles, the dark
 // header band with its subtitle, and the reset button in warning red. Windows append their own

@@ -13,7 +13,7 @@ namespace kv4410::ui {
 class Selector;
 enum class Mirrored;
 
-enum class WindowId { Register, PmuControl, Sweep, TestProcedure, About };
+enum class WindowId { Register, PmuControl, Sweep, TestProcedure, About, Traffic };
 
 // Implemented by every window the hub manages.
 class ManagedWindow {

@@ -30,6 +30,7 @@ std::map<WindowId, std::vector<MenuDef>> buildMenus() {
        {file({entry("mnuPMUControl", "Main PMU Control Window", WindowId::PmuControl),
               entry("mnuSweeps", "Voltage Current Sweeps", WindowId::Sweep),
               entry("mnuTestProcedure", "Automated Test Procedure", WindowId::TestProcedure),
+              entry("mnuTraffic", "Board Traffic", WindowId::Traffic),
               entry("mnuExit", "Exit", std::nullopt)}),
         help("mnuHelp", "mnuAbout")}},
       {WindowId::PmuControl,

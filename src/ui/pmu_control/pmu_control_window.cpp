@@ -119,6 +119,7 @@ PmuControlWindow::PmuControlWindow(Session& session, QWidget* parent)
   layout->addWidget(buildStatusPanel());
 
   installWindowMenus(this, WindowId::PmuControl, session_.hub());
+  installBoardStatus(this, session_);
 
   PmuLevelFields fields;
   fields.force = cboForce_;

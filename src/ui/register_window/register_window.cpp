@@ -89,6 +89,7 @@ RegisterWindow::RegisterWindow(Session& session, QWidget* parent)
   layout->addWidget(buildCommonControls());
   setCentralWidget(central);
   refreshMenus_ = installWindowMenus(this, WindowId::Register, session_.hub());
+  installBoardStatus(this, session_);
 
   connect(&session_, &Session::serialWordShown, serialField_, &QLineEdit::setText);
   connect(pages_, &QTabWidget::currentChanged, this, &RegisterWindow::onPageChanged);
@@ -200,6 +201,7 @@ void RegisterWindow::startUp() {
 
   // 1. Board connection and firmware.
   session_.link().LoadUSB(session_.firmwarePath);
+  session_.boardStarted();
 
   // 2. Both page controls on their first page (no page-change rules run).
   {

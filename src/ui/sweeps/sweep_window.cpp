@@ -112,6 +112,7 @@ SweepWindow::SweepWindow(Session& session, QWidget* parent)
   layout->addWidget(buildSideControls());
 
   installWindowMenus(this, WindowId::Sweep, session_.hub());
+  installBoardStatus(this, session_);
   driver_ = std::make_unique<RunDriver>(session_.clock(), this);
   connect(driver_.get(), &RunDriver::stepped, this, [this] { showProgress(); });
   connect(driver_.get(), &RunDriver::finished, this, [this] { showRunEnd(); });

@@ -87,6 +87,7 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
   layout->addLayout(body, 1);
 
   installWindowMenus(this, WindowId::TestProcedure, session_.hub());
+  installBoardStatus(this, session_);
 }
 
 TestProcedureWindow::~TestProcedureWindow() = default;

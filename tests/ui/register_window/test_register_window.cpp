@@ -134,8 +134,9 @@ class RegisterWindowTest : public QObject {
         entries << a->text();
       }
     }
-    QCOMPARE(entries, (QStringList{"File", "Help", "Main PMU Control Window",
-                                   "Voltage Current Sweeps", "Automated Test Procedure", "Exit"}));
+    QCOMPARE(entries,
+             (QStringList{"File", "Help", "Main PMU Control Window", "Voltage Current Sweeps",
+                          "Automated Test Procedure", "Board Traffic", "Exit"}));
     // No other window kinds in this session: their entries are there but disabled.
     for (const char* name : {"mnuPMUControl", "mnuSweeps", "mnuAbout"}) {
       QVERIFY2(!w_->findChild<QAction*>(name)->isEnabled(), name);
