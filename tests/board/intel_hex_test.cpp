@@ -3,96 +3,60 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-
-#include "board/hex_records.h"
+#include <string>
 
 namespace kv4410::board {
 namespace {
 
-using testing::hexRecord;
-using testing::kEndRecord;
+const std::string kData = ":020000000102FB";  // 01 02 at 0x0000
+const std::string kEnd = ":00000001FF";
 
-TEST(IntelHex, ReadsDataRecordsIntoContiguousBlocks) {
-  const std::string text = hexRecord(0, 0x0000, {0x02, 0x00, 0x06}) + "\r\n" +
-                           hexRecord(0, 0x0003, {0x12, 0x34}) + "\r\n" +
-                           hexRecord(0, 0x0100, {0xAA}) + "\r\n" +
-                           hexRecord(0x03, 0, {0, 0, 0x01, 0x00}) + "\r\n" + kEndRecord + "\r\n";
-  const HexImage image = parseIntelHex(text);
-  ASSERT_TRUE(image.ok) << image.error;
-  ASSERT_EQ(image.blocks.size(), 2u);
-  EXPECT_EQ(image.blocks[0].address, 0x0000);
-  EXPECT_EQ(image.blocks[0].bytes, (std::vector<std::uint8_t>{0x02, 0x00, 0x06, 0x12, 0x34}));
-  EXPECT_EQ(image.blocks[1].address, 0x0100);
-  EXPECT_EQ(image.blocks[1].bytes, (std::vector<std::uint8_t>{0xAA}));
-}
-
-TEST(IntelHex, AcceptsLowerCaseLfEndingsAndNoFinalLineEnd) {
-  std::string record = hexRecord(0, 0xFFFE, {0xAB, 0xCD});
-  for (char& c : record) {
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  const HexImage image = parseIntelHex(record + "\n" + kEndRecord);
-  ASSERT_TRUE(image.ok) << image.error;
-  ASSERT_EQ(image.blocks.size(), 1u);
-  EXPECT_EQ(image.blocks[0].address, 0xFFFE);
-}
-
-TEST(IntelHex, AddressRecordsSetTheBase) {
-  // Segment base 0x0100 * 16 = 0x1000; linear base 0 keeps the low 64 KiB.
-  const std::string text = hexRecord(0x02, 0, {0x01, 0x00}) + "\n" + hexRecord(0, 0x0010, {1}) +
-                           "\n" + hexRecord(0x04, 0, {0x00, 0x00}) + "\n" +
-                           hexRecord(0, 0x0020, {2}) + "\n" + hexRecord(0x05, 0, {0, 0, 0, 0}) +
-                           "\n" + kEndRecord + "\n";
-  const HexImage image = parseIntelHex(text);
-  ASSERT_TRUE(image.ok) << image.error;
-  ASSERT_EQ(image.blocks.size(), 2u);
+TEST(IntelHex, ReadsAddressRecordsLowerCaseAndBothLineEnds) {
+  // Segment base 0x0100 * 16 = 0x1000; linear base 0 keeps the low 64 KiB; 03 and 05 are
+  // ignored; no line end after the end record.
+  const HexImage image = parseIntelHex(
+      ":020000020100FB\r\n:0100100001EE\r\n:0400000300000100F8\r\n:020000040000FA\n"
+      ":0100200002DD\n:0400000500000000F7\n:02fffe00abcd89\n:00000001ff");
+  ASSERT_EQ(image.blocks.size(), 3u) << image.error;
   EXPECT_EQ(image.blocks[0].address, 0x1010);
   EXPECT_EQ(image.blocks[1].address, 0x0020);
+  EXPECT_EQ(image.blocks[1].bytes, (std::vector<std::uint8_t>{0x02}));
+  EXPECT_EQ(image.blocks[2].address, 0xFFFE);
+  EXPECT_EQ(image.blocks[2].bytes, (std::vector<std::uint8_t>{0xAB, 0xCD}));
 }
 
 TEST(IntelHex, RefusesMalformedFiles) {
-  const std::string good = hexRecord(0, 0x0000, {0x01, 0x02});
-  std::string badChecksum = good;
-  badChecksum.back() = badChecksum.back() == '0' ? '1' : '0';
-  std::string badDigit = good;
-  badDigit[3] = 'G';
-  struct Case {
-    const char* what;
-    std::string text;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, std::string> cases[] = {
       {"empty file", ""},
-      {"no end record", good + "\n"},
-      {"checksum", badChecksum + "\n" + kEndRecord},
-      {"hex digit", badDigit + "\n" + kEndRecord},
-      {"missing colon", good.substr(1) + "\n" + kEndRecord},
-      {"blank line", good + "\n\n" + kEndRecord},
-      {"length mismatch", ":0300000001022A\n" + kEndRecord},
-      {"odd length", good + "0\n" + kEndRecord},
-      {"too short", ":0000\n" + kEndRecord},
-      {"unknown type", hexRecord(0x06, 0, {}) + "\n" + kEndRecord},
-      {"end with length", hexRecord(0x01, 0, {0}) + "\n"},
-      {"end with address", hexRecord(0x01, 0x0010, {}) + "\n"},
-      {"segment length", hexRecord(0x02, 0, {0x01}) + "\n" + kEndRecord},
-      {"segment address", hexRecord(0x02, 0x0004, {0x00, 0x00}) + "\n" + kEndRecord},
-      {"linear length", hexRecord(0x04, 0, {0, 0, 0}) + "\n" + kEndRecord},
-      {"start length", hexRecord(0x03, 0, {0, 0}) + "\n" + kEndRecord},
-      {"linear start length", hexRecord(0x05, 0, {0}) + "\n" + kEndRecord},
-      {"beyond 0xFFFF", hexRecord(0, 0xFFFF, {1, 2}) + "\n" + kEndRecord},
-      {"beyond by base",
-       hexRecord(0x04, 0, {0x00, 0x01}) + "\n" + hexRecord(0, 0, {1}) + "\n" + kEndRecord},
-      {"beyond by segment",
-       hexRecord(0x02, 0, {0x10, 0x00}) + "\n" + hexRecord(0, 0, {1}) + "\n" + kEndRecord},
-      {"data after end", kEndRecord + "\n" + good + "\n"},
-      {"trailing blank", good + " \n" + kEndRecord},
+      {"no end record", kData + "\n"},
+      {"checksum", ":020000000102FC\n" + kEnd},
+      {"hex digit", ":02000000010GFB\n" + kEnd},
+      {"missing colon", "020000000102FB\n" + kEnd},
+      {"blank line", kData + "\n\n" + kEnd},
+      {"length mismatch", ":0300000001022A\n" + kEnd},
+      {"odd length", kData + "0\n" + kEnd},
+      {"too short", ":0000\n" + kEnd},
+      {"unknown type", ":00000006FA\n" + kEnd},
+      {"end with length", ":0100000100FE\n"},
+      {"end with address", ":00001001EF\n"},
+      {"segment length", ":0100000201FC\n" + kEnd},
+      {"segment address", ":020004020000F8\n" + kEnd},
+      {"linear length", ":03000004000000F9\n" + kEnd},
+      {"start length", ":020000030000FB\n" + kEnd},
+      {"linear start length", ":0100000500FA\n" + kEnd},
+      {"beyond 0xFFFF", ":02FFFF000102FD\n" + kEnd},
+      {"beyond by base", ":020000040001F9\n:0100000001FE\n" + kEnd},
+      {"beyond by segment", ":020000021000EC\n:0100000001FE\n" + kEnd},
+      {"data after end", kEnd + "\n" + kData + "\n"},
+      {"trailing blank", kData + " \n" + kEnd},
   };
-  for (const auto& c : cases) {
-    const HexImage image = parseIntelHex(c.text);
-    EXPECT_FALSE(image.ok) << c.what;
-    EXPECT_FALSE(image.error.empty()) << c.what;
-    EXPECT_TRUE(image.blocks.empty()) << c.what;
+  for (const auto& [what, text] : cases) {
+    const HexImage image = parseIntelHex(text);
+    EXPECT_FALSE(image.ok) << what;
+    EXPECT_FALSE(image.error.empty()) << what;
+    EXPECT_TRUE(image.blocks.empty()) << what;
   }
+  EXPECT_TRUE(parseIntelHex(kData + "\n" + kEnd).ok) << "the good record the cases spoil";
 }
 
 }  // namespace
