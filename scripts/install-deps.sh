@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs everything the build, the tests and the screenshots need on Debian 12.
+# Installs everything the build, the tests, the screenshots and the package need on Debian 12.
 # Idempotent: when every package is already there it prints nothing and touches nothing.
 set -euo pipefail
 
@@ -10,6 +10,7 @@ packages=(
   libgl-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
   libcli11-dev xvfb xauth
+  dpkg-dev
 )
 
 missing=()

@@ -1,7 +1,6 @@
 // kv4410: the evaluation board program. Opens the board (the real one over USB by default, the
 // simulated one with --simulate), starts the register window and runs until EXIT.
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QTimer>
 #include <cstdio>
 #include <optional>
@@ -9,7 +8,7 @@
 
 #include "board/board_factory.h"
 #include "board/board_link.h"
-#include "kv4410_version.h"
+#include "command_line.h"
 #include "screenshots.h"
 #include "ui/common/guarded_application.h"
 #include "ui/common/message_sink.h"
@@ -50,72 +49,19 @@ void preferOffscreenForScreenshots(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  if (const std::optional<int> status = kv4410::app::answerBeforeStart(argc, argv)) {
+    return *status;
+  }
   preferOffscreenForScreenshots(argc, argv);
   kv4410::ui::GuardedApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("kv4410"));
-  QCoreApplication::setApplicationVersion(QString::fromLatin1(kv4410::kProgramVersion));
 
-  // --simulate takes an optional "=OPTIONS", which QCommandLineParser cannot express: it is
-  // taken out of the arguments first.
-  kv4410::board::BoardOptions options;
-  QStringList arguments;
-  for (const QString& arg : QCoreApplication::arguments()) {
-    if (arg == QLatin1String("--simulate")) {
-      options.simulate = true;
-    } else if (arg.startsWith(QLatin1String("--simulate="))) {
-      options.simulate = true;
-      options.simulateOptions = arg.mid(11).toStdString();
-    } else {
-      arguments << arg;
-    }
+  kv4410::app::CommandLine command;
+  if (const std::optional<int> status =
+          kv4410::app::readCommandLine(QCoreApplication::arguments(), command)) {
+    return *status;
   }
-
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral(
-      "KV4410 evaluation board software.\n"
-      "  --simulate[=key=value,...]  use the simulated board instead of the USB board"));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  const QCommandLineOption traceOption(
-      QStringLiteral("trace"), QStringLiteral("Append one line per board operation to FILE."),
-      QStringLiteral("FILE"));
-  const QCommandLineOption firmwareOption(QStringLiteral("firmware"),
-                                          QStringLiteral("Download this firmware file."),
-                                          QStringLiteral("PATH"));
-  const QCommandLineOption screenshotsOption(
-      QStringLiteral("screenshots"),
-      QStringLiteral("Start up, write a PNG of every window and page into DIR, and exit."),
-      QStringLiteral("DIR"));
-  parser.addOption(traceOption);
-  parser.addOption(firmwareOption);
-  parser.addOption(screenshotsOption);
-  const QCommandLineOption testProcedureOption(
-      QStringLiteral("test-procedure"),
-      QStringLiteral("Open the automated test procedure window at start-up."));
-  parser.addOption(testProcedureOption);
-  if (!parser.parse(arguments)) {
-    return usageError(parser.errorText());
-  }
-  if (parser.isSet(QStringLiteral("help"))) {
-    parser.showHelp(0);
-  }
-  if (parser.isSet(QStringLiteral("version"))) {
-    parser.showVersion();
-  }
-  if (!parser.positionalArguments().isEmpty()) {
-    return usageError(QStringLiteral("unexpected argument ") +
-                      parser.positionalArguments().first());
-  }
-
-  if (parser.isSet(traceOption)) {
-    options.trace = parser.value(traceOption).toStdString();
-  } else if (const QByteArray env = qgetenv("KV4410_TRACE"); !env.isEmpty()) {
-    options.trace = env.toStdString();
-  }
-  if (parser.isSet(firmwareOption)) {
-    options.firmware = parser.value(firmwareOption).toStdString();
-  }
-  const bool screenshots = parser.isSet(screenshotsOption);
+  kv4410::board::BoardOptions options = command.board;
+  const bool screenshots = command.screenshots.has_value();
 
   std::string error;
   kv4410::board::OpenedBoard board = kv4410::board::openBoard(options, error);
@@ -129,19 +75,19 @@ int main(int argc, char* argv[]) {
                                                     ? static_cast<kv4410::ui::MessageSink&>(printed)
                                                     : static_cast<kv4410::ui::MessageSink&>(boxes));
   if (options.firmware) {
-    session.firmwarePath = *options.firmware;
+    session.firmware = kv4410::board::lookUpFirmware(options.firmware, {});
   }
   kv4410::ui::registerWindows(session);
   // The register window's start-up connects the board, writes the chip's start-up state and
   // shows the windows.
   session.hub().window(kv4410::ui::WindowId::Register);
-  if (parser.isSet(testProcedureOption)) {
+  if (command.testProcedure) {
     session.hub().show(kv4410::ui::WindowId::TestProcedure);
   }
 
   if (screenshots) {
     // The shots are taken from the event loop, which ends with the exit status.
-    const QString directory = parser.value(screenshotsOption);
+    const QString directory = *command.screenshots;
     QTimer::singleShot(0, &session, [&session, directory] {
       kv4410::app::writeScreenshots(session, directory,
                                     [](const QStringList& files, const QString& failure) {

@@ -1,8 +1,6 @@
 #include "cli/board_session.h"
 
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "board/simulated_board.h"
 
@@ -12,15 +10,6 @@ namespace {
 
 // The USB board's reference when no --vref is given; the ADC spans 0 to the reference.
 constexpr float kDefaultVref = 5.0F;
-
-std::filesystem::path programDirectory() {
-  std::error_code error;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    return self.parent_path();
-  }
-  return std::filesystem::current_path(error);
-}
 
 }  // namespace
 
@@ -32,9 +21,8 @@ int BoardSession::open() {
     return kUsageError;
   }
   link_ = std::make_unique<board::BoardLink>(*opened_.access, reporter_);
-  link_->LoadUSB(globals_.board.firmware
-                     ? *globals_.board.firmware
-                     : board::BoardLink::firmwarePathBeside(programDirectory()));
+  firmware_ = board::lookUpFirmware(globals_.board.firmware, globals_.programDirectory);
+  link_->LoadUSB(firmware_.path);
   return reporter_.reported() ? kBoardError : kSuccess;
 }
 

@@ -7,6 +7,7 @@
 
 #include "board/board_factory.h"
 #include "board/board_link.h"
+#include "board/firmware_lookup.h"
 #include "cli/commands.h"
 
 namespace kv4410::cli {
@@ -15,20 +16,26 @@ inline constexpr int kSuccess = 0;
 inline constexpr int kBoardError = 1;
 inline constexpr int kUsageError = 2;
 
-// Board messages as one stderr line each; remembers that one was printed.
+// Board messages as one stderr line each; remembers that one was printed. A missing firmware
+// file is followed by a line naming every place it was looked for.
 class CliReporter final : public board::Reporter {
  public:
+  explicit CliReporter(const board::FirmwareLookup& firmware) : firmware_(firmware) {}
   void noBoard(int searchStatus) override {
     std::cerr << "kv4410ctl: No Evaluation Board Found (: " << searchStatus << ")\n";
     reported_ = true;
   }
-  void usbError(int /*code*/, std::string_view text) override {
+  void usbError(int code, std::string_view text) override {
     std::cerr << "kv4410ctl: " << text << "\n";
+    if (code == board::status::kFirmwareNotFound) {
+      std::cerr << "kv4410ctl: " << board::triedText(firmware_) << "\n";
+    }
     reported_ = true;
   }
   bool reported() const { return reported_; }
 
  private:
+  const board::FirmwareLookup& firmware_;
   bool reported_ = false;
 };
 
@@ -45,7 +52,8 @@ class BoardSession {
  private:
   const GlobalOptions& globals_;
   board::OpenedBoard opened_;
-  CliReporter reporter_;
+  board::FirmwareLookup firmware_;
+  CliReporter reporter_{firmware_};
   std::unique_ptr<board::BoardLink> link_;
 };
 

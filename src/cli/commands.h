@@ -2,6 +2,7 @@
 // Sub-commands of kv4410ctl. Each group registers its sub-commands on the app; a sub-command's
 // callback stores the process exit status (0 success, 1 board error, 2 bad usage).
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <memory>
 
 #include "board/board_factory.h"
@@ -10,6 +11,7 @@ namespace kv4410::cli {
 
 struct GlobalOptions {
   board::BoardOptions board;
+  std::filesystem::path programDirectory;  // where the firmware file is looked for first
 };
 
 // decode WORD, convert ...: work without a board.

@@ -2,14 +2,19 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "board/firmware_lookup.h"
 #include "cli/commands.h"
+#include "kv4410_version.h"
 
 namespace {
 
 int run(int argc, char** argv) {
   CLI::App app{"kv4410ctl - command-line access to the KV4410 evaluation board"};
-  app.require_subcommand(1);
+  // At most one sub-command: an unknown option is then named before a missing sub-command.
+  app.require_subcommand(0, 1);
+  app.set_version_flag("--version", std::string("kv4410ctl ") + kv4410::kProgramVersion);
   kv4410::cli::GlobalOptions globals;
+  globals.programDirectory = kv4410::board::programDirectory(argc > 0 ? argv[0] : nullptr);
   int exitStatus = 0;
 
   auto* simulate = app.add_option_function<std::string>(
@@ -27,7 +32,8 @@ int run(int argc, char** argv) {
       "Append one line per board operation to FILE");
   app.add_option_function<std::string>(
       "--firmware", [&globals](const std::string& file) { globals.board.firmware = file; },
-      "Firmware file to download instead of the one beside the program");
+      "Firmware file to download instead of KV4410SPI.hex beside the program or in the shared data "
+      "folder");
 
   kv4410::cli::addDeviceCommands(app, exitStatus);
   kv4410::cli::addBoardCommands(app, globals, exitStatus);
@@ -39,6 +45,10 @@ int run(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
+  }
+  if (app.get_subcommands().empty()) {
+    std::cerr << "kv4410ctl: a sub-command is required\nRun with --help for more information.\n";
+    return 2;
   }
   return exitStatus;
 }

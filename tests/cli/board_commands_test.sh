@@ -1,6 +1,7 @@
 #!/bin/sh
-# End-to-end checks of kv4410ctl's board commands on the simulated board.
-# Usage: board_commands_test.sh KV4410CTL CASE
+# End-to-end checks of kv4410ctl's board commands on the simulated board; case options checks
+# --version, --help and unknown options of PROGRAM (kv4410ctl or kv4410) without a display.
+# Usage: board_commands_test.sh PROGRAM CASE [VERSION]
 . "$(dirname "$0")/cli_test_lib.sh"
 
 # run STDIN-TEXT ARGS...: runs kv4410ctl, keeps stdout, stderr and the exit status.
@@ -112,6 +113,31 @@ adcvref)
     run '' --simulate $args
     [ "$status" -eq 2 ] && grep -q 'vref' "$work/err" || fail "$args: exit $status"
   done
+  ;;
+options)
+  # Without a display too: kv4410 answers these before it starts its application.
+  name=$(basename "$ctl")
+  unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+  run '' --version
+  [ "$status" -eq 0 ] && [ "$(cat "$work/out")" = "$name $3" ] || fail "--version"
+  run '' --help
+  [ "$status" -eq 0 ] && grep -q -- '--firmware' "$work/out" || fail "--help"
+  for platform in '' offscreen; do
+    export QT_QPA_PLATFORM="$platform"
+    for arg in --bogus stray; do
+      run '' "$arg"
+      [ "$status" -eq 2 ] && grep -q -- "${arg#--}" "$work/err" || fail "$arg ($platform)"
+    done
+  done
+  ;;
+firmware)
+  # A missing firmware file is followed by every place it was looked for, in order.
+  run '' --simulate=firmware=missing adc
+  said='kv4410ctl: firmware file looked for at:' dir=$(cd "$(dirname "$ctl")" && pwd -P)
+  [ "$status" -eq 1 ] && grep -qx "$said $dir/KV4410SPI.hex, /.*/kv4410/KV4410SPI.hex" "$work/err" ||
+    fail "the places looked at are not named"
+  run '' --simulate=firmware=missing --firmware "$work/other.hex" adc
+  grep -qx "$said $work/other.hex" "$work/err" || fail "--firmware"
   ;;
 *)
   echo "unknown case $case_name"

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <cstdio>
 
 #include "device/serial_word.h"
 #include "ui/common/entry_checks.h"
@@ -16,18 +17,24 @@ namespace {
 // The board link's messages as message boxes.
 class MessageBoxReporter : public board::Reporter {
  public:
-  explicit MessageBoxReporter(MessageSink& messages) : messages_(messages) {}
+  MessageBoxReporter(MessageSink& messages, const board::FirmwareLookup& firmware)
+      : messages_(messages), firmware_(firmware) {}
 
   void noBoard(int searchStatus) override {
     messages_.show(MessageIcon::Exclamation, QStringLiteral(": ") + QString::number(searchStatus),
                    QStringLiteral("No Evaluation Board Found"));
   }
-  void usbError(int /*code*/, std::string_view text) override {
+  void usbError(int code, std::string_view text) override {
+    // Printed before the box, which waits for OK.
+    if (code == board::status::kFirmwareNotFound) {
+      std::fprintf(stderr, "kv4410: %s\n", board::triedText(firmware_).c_str());
+    }
     messages_.show(MessageIcon::None, kProgramTitle, qtext(text));
   }
 
  private:
   MessageSink& messages_;
+  const board::FirmwareLookup& firmware_;
 };
 
 // Marks the start of a user action: a mouse press or key press that reaches the program while
@@ -57,11 +64,12 @@ Session::Session(board::OpenedBoard board, MessageSink& messages)
     : access_(std::move(board.access)),
       simulated_(board.simulated),
       messages_(messages),
-      reporter_(std::make_unique<MessageBoxReporter>(messages)),
+      reporter_(std::make_unique<MessageBoxReporter>(messages, firmware)),
       link_(std::make_unique<board::BoardLink>(*access_, *reporter_)) {
   if (QCoreApplication::instance() != nullptr) {
-    firmwarePath =
-        board::BoardLink::firmwarePathBeside(QCoreApplication::applicationDirPath().toStdString());
+    firmware = board::lookUpFirmware(
+        std::nullopt,
+        std::filesystem::u8path(QCoreApplication::applicationDirPath().toStdString()));
     QCoreApplication::instance()->installEventFilter(new UserActionTracker(*this));
   }
 }

@@ -11,6 +11,7 @@
 
 #include "board/board_factory.h"
 #include "board/board_link.h"
+#include "board/firmware_lookup.h"
 #include "device/stored_words.h"
 #include "measure/clock.h"
 #include "measure/sweep_engine.h"
@@ -45,9 +46,10 @@ class Session : public QObject, public WordSender {
   measure::SweepState sweep;
   // The clock the runs wait on.
   measure::Clock& clock() { return clock_; }
-  // Where LoadUSB finds the firmware image: KV4410SPI.hex beside the program unless the
-  // program was told otherwise (--firmware).
-  std::filesystem::path firmwarePath;
+  // Where LoadUSB finds the firmware image (firmware.path): KV4410SPI.hex beside the program,
+  // else in the shared data folder, unless the program was told otherwise (--firmware). After
+  // 3002 - FIRMWARE FILE NOT FOUND every place tried is printed on stderr.
+  board::FirmwareLookup firmware;
   // The one MEASOUT gain warning box (created on first use, see measout_warning.h).
   QPointer<QWidget> measoutWarningBox;
 

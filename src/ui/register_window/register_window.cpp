@@ -200,7 +200,7 @@ void RegisterWindow::startUp() {
   Session::QuietScope quiet(session_);
 
   // 1. Board connection and firmware.
-  session_.link().LoadUSB(session_.firmwarePath);
+  session_.link().LoadUSB(session_.firmware.path);
   session_.boardStarted();
 
   // 2. Both page controls on their first page (no page-change rules run).

@@ -31,7 +31,7 @@ struct Bench {
 
   explicit Bench(bool selectChannels = true) {
     ui::Session& s = f.session();
-    s.link().LoadUSB(s.firmwarePath);
+    s.link().LoadUSB(s.firmware.path);
     f.clearTrace();
     s.hub().setFactory(WindowId::PmuControl, [&s] { return ui::createPmuControlWindow(s); });
     w = f.startWindow(WindowId::PmuControl);

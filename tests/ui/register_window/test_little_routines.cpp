@@ -23,7 +23,7 @@ namespace {
 struct Bench {
   Bench() : context(f.session()), page(context) {
     Session& s = f.session();
-    s.link().LoadUSB(s.firmwarePath);
+    s.link().LoadUSB(s.firmware.path);
     s.words.chanBits = 0x0F000000;
     s.words.pmuWord = 0x0F21B300;
     s.SPIout(0x003FE4A0);
