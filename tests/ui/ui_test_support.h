@@ -8,10 +8,10 @@
 //   f.session().hub().setFactory(WindowId::Register,
 //       [&] { return createRegisterWindow(f.session()); });
 //   QWidget* w = f.startWindow(WindowId::Register);   // creates it and runs its start-up
-//   f.clearTrace();
+//   const std::size_t mark = f.mark();
 //   QVERIFY(chooseItem(w, "cboMeasure", 0));
 //   QVERIFY(clickButton(w, "cmdWRITEPMU"));
-//   QCOMPARE(f.sentWords().back(), 0x0F219300);
+//   QCOMPARE(f.sentWords(mark), std::vector<std::int32_t>{0x0F219300});
 //
 // Every action helper returns false (and prints a warning saying why) when the control is
 // missing, hidden, disabled or the index is out of range, so tests write QVERIFY(helper(...)).
@@ -19,18 +19,15 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QString>
-#include <QTabWidget>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "ui/common/message_sink.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
-#include "ui/register_window/register_window_context.h"
 
 namespace kv4410::uitest {
 
@@ -66,48 +63,23 @@ class RecordingMessageSink : public ui::MessageSink {
   std::vector<RecordedMessage> messages;
   // Runs while a message is "open", after it was recorded: lets a test do what a modal box
   // does to the window behind it (take the focus away, for example).
-  std::function<void(const RecordedMessage&)> duringShow;
+  std::function<void()> duringShow;
 
-  void clear() { messages.clear(); }
   int count() const { return static_cast<int>(messages.size()); }
-  // How many recorded messages have exactly this text.
-  int count(const QString& text) const;
   // The last message; an empty record when there is none.
-  RecordedMessage last() const;
-  // True when exactly one message was recorded (since clear()) and it is the "Entry Error" box
+  RecordedMessage last() const { return messages.empty() ? RecordedMessage{} : messages.back(); }
+  // True when exactly one message was recorded and it is the "Entry Error" box
   // with this text: the warning icon for the channel message, the exclamation icon for the
-  // others. Prints what was recorded instead when not.
+  // others; for an empty text, when none was recorded. Prints what was recorded when not.
   bool onlyEntryError(const QString& text) const;
 };
-
-// One line of the board trace, split into its fields.
-struct TraceRequest {
-  int request = -1;  // vendor request number; -1 for search/connect/firmware lines
-  std::uint16_t value = 0;
-  std::uint16_t index = 0;
-  bool in = false;
-  int length = 0;
-  std::vector<std::uint8_t> data;  // IN requests only
-  int status = 0;
-  std::string line;  // the whole line as the trace wrote it
-};
-
-// Parses one trace line ("request 221 value=B300 index=0F21 out len=0 status=0"); search,
-// connect and firmware lines give request -1 with `line` set.
-TraceRequest parseTraceLine(const std::string& line);
-// The serial word of a request 221 OUT: value | index << 16.
-inline std::int32_t wordOf(const TraceRequest& r) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(r.value) |
-                                   (static_cast<std::uint32_t>(r.index) << 16));
-}
 
 // A session on the simulated board with an in-memory trace and a recording message sink.
 class UiFixture {
  public:
-  // `simulateOptions` as after --simulate= (e.g. "noboard"); empty for the default board.
+  // `simulateOptions` as after --simulate= (e.g. "temp=150"); empty for the default board.
   explicit UiFixture(const std::string& simulateOptions = {});
-  ~UiFixture();
-  UiFixture(const UiFixture&) = delete;
+  UiFixture(const UiFixture&) = delete;  // the trace sink holds `this`
   UiFixture& operator=(const UiFixture&) = delete;
 
   ui::Session& session() { return *session_; }
@@ -117,23 +89,14 @@ class UiFixture {
   // when the kind has no factory.
   QWidget* startWindow(ui::WindowId id);
 
-  // Every trace line so far, and the same lines parsed.
-  const std::vector<std::string>& trace() const { return trace_; }
-  std::vector<TraceRequest> requests() const;
-  void clearTrace() { trace_.clear(); }
-  // A position in the trace; the *Since functions look only at what came after it.
+  // A position in the trace; the functions below look only at what came after it.
   std::size_t mark() const { return trace_.size(); }
-
-  // Serial words written with request 221 OUT, in order; the last one, -1 when none was.
-  std::vector<std::int32_t> sentWords(std::size_t since = 0) const;
-  std::int32_t lastWord() const;
-  // Vendor request numbers in order (search/connect/firmware lines are left out).
-  std::vector<int> requestNumbers(std::size_t since = 0) const;
-  // Requests with this number, in order.
-  std::vector<TraceRequest> requestsOf(int request, std::size_t since = 0) const;
   // A compact transcript of the traffic: "search", "connect", "firmware", "224", "W 003FE4A0"
   // (a 221 OUT word), "R" (221 IN), "229=1" (other requests with their value when not 0).
   std::vector<std::string> transcript(std::size_t since = 0) const;
+  // Serial words written with request 221 OUT, in order; the last one, -1 when none was.
+  std::vector<std::int32_t> sentWords(std::size_t since = 0) const;
+  std::int32_t lastWord() const;
 
  private:
   std::vector<std::string> trace_;
@@ -141,41 +104,24 @@ class UiFixture {
   std::unique_ptr<ui::Session> session_;
 };
 
-// What the register window offers a page built alone: the session, and the read field recorded.
-class PlainContext : public ui::RegisterWindowContext {
- public:
-  explicit PlainContext(ui::Session& s) : session_(s) {}
-  ui::Session& session() override { return session_; }
-  void showReadField(const QString& text) override { readField = text; }
-  QString readField;
-
- private:
-  ui::Session& session_;
-};
-
 // Upper-case hexadecimal with leading zeros to `digits` (written here, not taken from the
 // program, so that a test does not check the program's formatting with itself).
 QString hex(std::uint32_t value, int digits = 8);
 
-// ---- finding widgets -----------------------------------------------------------------------
-
 // The descendant of `root` (or `root` itself) with this object name and type; nullptr if none.
 template <typename T>
 T* find(QObject* root, const QString& name) {
-  if (root == nullptr) {
-    return nullptr;
-  }
-  if (root->objectName() == name) {
-    if (auto* self = qobject_cast<T*>(root)) {
-      return self;
-    }
-  }
-  return root->findChild<T*>(name);
+  auto* self = qobject_cast<T*>(root);
+  return self != nullptr && root->objectName() == name ? self
+         : root != nullptr                             ? root->findChild<T*>(name)
+                                                       : nullptr;
 }
 
 // The text a user reads on the control `name`: a field's, label's or button's text, a list's
 // chosen entry or, while none is chosen, its initial text; "<no NAME>" when there is none.
 QString textOf(QObject* root, const QString& name);
+// The texts of these controls, in order.
+QStringList textsOf(QObject* root, const QStringList& names);
 // The texts of the bit boxes NAME_high ... NAME_0 of a register display, highest first.
 QString boxRow(QObject* root, const QString& name, int high = 28);
 
@@ -191,14 +137,13 @@ bool chooseItemText(QObject* root, const QString& listName, const QString& itemT
 bool clickButton(QAbstractButton* button);
 bool clickButton(QObject* root, const QString& name);
 
-// Selects the field's text, types `text` over it (an empty text erases it) and presses Enter.
+// Types `text` over the field's text (an empty text erases it), without pressing Enter.
+bool typeText(QLineEdit* field, const QString& text);
+// The same, then presses Enter.
 bool typeAndEnter(QLineEdit* field, const QString& text);
 bool typeAndEnter(QObject* root, const QString& name, const QString& text);
-// Types `text` over the field's text without pressing Enter.
-bool typeText(QLineEdit* field, const QString& text);
 
 // Clicks the tab of page `index` in the page control's tab bar, as a user does.
-bool selectTab(QTabWidget* tabs, int index);
 bool selectTab(QObject* root, const QString& tabWidgetName, int index);
 
 // Sends key presses to a widget as the keyboard would (e.g. to check that a list ignores them).

@@ -20,29 +20,24 @@ class TestAboutWindow : public QObject {
     UiFixture f;
     ui::registerWindows(f.session());
     QWidget* main = f.startWindow(WindowId::Register);
-    QVERIFY(main != nullptr);
-    QVERIFY(!f.session().hub().exists(WindowId::About));
+    QVERIFY(main != nullptr && !f.session().hub().exists(WindowId::About));
     auto* entry = main->findChild<QAction*>(QStringLiteral("mnuAbout"));
     QVERIFY(entry != nullptr && entry->isEnabled());
     entry->trigger();
     QWidget* about = f.session().hub().window(WindowId::About)->widget();
-    QVERIFY(about->isVisible());
-    QVERIFY(!about->isModal());
+    QVERIFY(about->isVisible() && !about->isModal());
     QCOMPARE(about->windowTitle(), QStringLiteral("About KV4410"));
-    QCOMPARE(find<QLabel>(about, "lblTitle")->text(), QStringLiteral("KV4410"));
-    QCOMPARE(find<QLabel>(about, "lblVersion")->text(), QStringLiteral("Version 1.6.1"));
-    QCOMPARE(find<QLabel>(about, "lblDisclaimer")->text(), QString());
-    QCOMPARE(find<QPushButton>(about, "cmdSysInfo")->text(), QStringLiteral("&System Info..."));
+    QCOMPARE(textsOf(about, {"lblTitle", "lblVersion", "lblDisclaimer", "cmdSysInfo"}),
+             (QStringList{"KV4410", "Version 1.6.1", "", "&System Info..."}));
 
     // No system information tool here: one plain message, nothing sent to the board.
     const std::size_t mark = f.mark();
     QVERIFY(clickButton(about, "cmdSysInfo"));
     QCOMPARE(f.messages().count(), 1);
-    QCOMPARE(f.messages().last().text,
-             QStringLiteral("System Information Is Unavailable At This Time"));
-    QCOMPARE(f.messages().last().title, QStringLiteral("KV4410"));
+    QCOMPARE((QStringList{f.messages().last().title, f.messages().last().text}),
+             (QStringList{"KV4410", "System Information Is Unavailable At This Time"}));
     QVERIFY(f.messages().last().icon == ui::MessageIcon::None);
-    QVERIFY(f.trace().size() == mark);
+    QVERIFY(f.transcript(mark).empty());
 
     QVERIFY(clickButton(about, "cmdOK"));
     QVERIFY(!about->isVisible());

@@ -21,10 +21,8 @@ class TestRunDriver : public QObject {
     QSignalSpy finished(&driver, &ui::RunDriver::finished);
     driver.start([&]() -> std::optional<double> {
       starts.push_back(clock.now());
-      if (starts.size() > waits.size()) {
-        return std::nullopt;
-      }
-      return waits[starts.size() - 1];
+      return starts.size() > waits.size() ? std::nullopt
+                                          : std::optional<double>(waits[starts.size() - 1]);
     });
     QVERIFY(starts.empty());  // the first step runs from the event loop, not inside start()
     QTRY_COMPARE(finished.count(), 1);

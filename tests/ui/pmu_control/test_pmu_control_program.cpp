@@ -1,7 +1,6 @@
 // The PMU control window inside the whole program: the register window's start-up creates it
 // (through the measure mirroring), and the selectors the two windows share mirror each other.
 #include <QComboBox>
-#include <QLabel>
 #include <QtTest>
 #include <cmath>
 
@@ -43,34 +42,27 @@ class TestPmuControlProgram : public QObject {
  private slots:
   void startUpTraffic() {
     Program p;
-    QVERIFY(p.reg != nullptr && p.pmu != nullptr);
+    QVERIFY(p.reg != nullptr && p.pmu != nullptr && p.reg->isVisible() && p.pmu->isVisible());
     const std::vector<std::string> expected = {
         "search",     "connect",    "firmware",   "224",        "W 003FE4A0",
         "W 003FE4A0", "W 00CD8000", "W 003FE4A0", "W 003FE4A0", "W 003FE4A0",
         "W 003FE4A0", "W 0F21B300", "229=1",      "228=1"};
     QCOMPARE(p.f.transcript(), expected);
     QCOMPARE(p.f.messages().count(), 0);
-    QVERIFY(p.reg->isVisible() && p.pmu->isVisible());
     // This window follows the register window's selections; its status fields show what
     // reached the board.
-    QStringList shown;
-    for (const char* name : {"cboMeasure", "cboForce", "cboIrange", "cboCompare", "cboTemp",
-                             "cboMeasout", "txtPMU", "Text1"}) {
-      shown << textOf(p.pmu, name);
-    }
-    QCOMPARE(shown, (QStringList{"Measure Voltage", "Force Voltage", "2mA current range",
-                                 "Compare Current", "TJ = 130degC", "MEASOUT GAIN =0.2", "0F21B300",
-                                 "003FE4A0"}));
+    QCOMPARE(
+        textsOf(p.pmu, {"cboMeasure", "cboForce", "cboIrange", "cboCompare", "cboTemp",
+                        "cboMeasout", "txtPMU", "Text1"}),
+        (QStringList{"Measure Voltage", "Force Voltage", "2mA current range", "Compare Current",
+                     "TJ = 130degC", "MEASOUT GAIN =0.2", "0F21B300", "003FE4A0"}));
   }
 
   // A choice in one window sets the same entry in the other; each handler runs once and the
   // exchange settles. `word` is what this window sends when the register window sets it.
   void mirroringBetweenTheWindows() {
-    const struct {
-      Mirrored from, to;
-      int entry, toEntry;
-      std::int32_t word;  // -1: not checked
-    } rows[] = {
+    // From, to, the entry chosen, the entry the other one shows, the word sent (-1: not checked).
+    const std::tuple<Mirrored, Mirrored, int, int, std::int32_t> rows[] = {
         {Mirrored::RegisterCompare, Mirrored::PmuCompare, 1, 1, 0x0F21B380},
         {Mirrored::RegisterMeasure, Mirrored::PmuMeasure, 0, 0, 0x0F219300},
         {Mirrored::RegisterLatched, Mirrored::PmuLatched, 1, 1, 0x003FE4A4},
@@ -87,10 +79,10 @@ class TestPmuControlProgram : public QObject {
         // "Always on Ext Range" leaves the other windows' ranges alone.
         {Mirrored::PmuCurrentRange, Mirrored::RegisterCurrentRange, 6, 3, -1},
     };
-    for (const auto& row : rows) {
+    for (const auto& [fromId, toId, entry, toEntry, word] : rows) {
       Program p;
-      ui::Selector* from = p.selector(row.from);
-      ui::Selector* to = p.selector(row.to);
+      ui::Selector* from = p.selector(fromId);
+      ui::Selector* to = p.selector(toId);
       QVERIFY(from != nullptr && to != nullptr);
       const int fromRuns = from->handlerRuns();
       const int toRuns = to->handlerRuns();
@@ -102,13 +94,11 @@ class TestPmuControlProgram : public QObject {
         }
       }
       const std::size_t mark = p.f.mark();
-      QVERIFY(chooseItem(from->list(), row.entry));
-      QCOMPARE(to->index(), row.toEntry);
+      QVERIFY(chooseItem(from->list(), entry));
+      QCOMPARE(to->index(), toEntry);
       QCOMPARE(from->handlerRuns(), fromRuns + 1);
-      QCOMPARE(to->handlerRuns(), toRuns + (row.toEntry == row.entry ? 1 : 0));
-      if (row.word >= 0) {
-        QCOMPARE(p.f.sentWords(mark), std::vector<std::int32_t>{row.word});
-      }
+      QCOMPARE(to->handlerRuns(), toRuns + (toEntry == entry ? 1 : 0));
+      QVERIFY(word < 0 || p.f.sentWords(mark) == std::vector<std::int32_t>{word});
       QCOMPARE(p.f.messages().count(), 0);
     }
   }
@@ -149,8 +139,8 @@ class TestPmuControlProgram : public QObject {
     QCOMPARE(textOf(p.reg, "txtWRITESPI"), QStringLiteral("003FE4A0"));
     QCOMPARE(p.f.sentWords(mark).size(), std::size_t{1});
     // Both windows still show gain 1.
-    QCOMPARE(textOf(p.reg, "MEASOUTG"), QStringLiteral("MEASOUT GAIN = 1"));
-    QCOMPARE(textOf(p.pmu, "cboMeasout"), QStringLiteral("MEASOUT GAIN = 1"));
+    QCOMPARE((QStringList{textOf(p.reg, "MEASOUTG"), textOf(p.pmu, "cboMeasout")}),
+             QStringList(2, "MEASOUT GAIN = 1"));
   }
 
   void clampAndComparatorButtonsOpenDacPage() {
@@ -158,11 +148,9 @@ class TestPmuControlProgram : public QObject {
     auto* pages = find<QTabWidget>(p.reg, "tabMain");
     auto* dacTabs = find<QTabWidget>(p.reg, "tabDACS");
     QVERIFY(clickButton(p.pmu, "cmdClamp"));
-    QCOMPARE(pages->currentIndex(), 2);
-    QCOMPARE(dacTabs->currentIndex(), 1);
+    QCOMPARE((std::pair{pages->currentIndex(), dacTabs->currentIndex()}), (std::pair{2, 1}));
     QVERIFY(clickButton(p.pmu, "cmdComp"));
-    QCOMPARE(pages->currentIndex(), 2);
-    QCOMPARE(dacTabs->currentIndex(), 2);
+    QCOMPARE((std::pair{pages->currentIndex(), dacTabs->currentIndex()}), (std::pair{2, 2}));
   }
 
   void forcedLevelReachesTheAdc() {
