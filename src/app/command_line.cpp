@@ -53,6 +53,11 @@ void parse(const QStringList& arguments, Parsed& out) {
       QStringLiteral("Download this firmware file instead of KV4410SPI.hex beside the program "
                      "or in the shared data folder."),
       QStringLiteral("PATH"));
+  const QCommandLineOption boardOption(
+      QStringLiteral("board"),
+      QStringLiteral("Use the USB board at BUS-PORT (as kv4410ctl list prints it) when several "
+                     "are connected; without it the first one found."),
+      QStringLiteral("BUS-PORT"));
   const QCommandLineOption screenshotsOption(
       QStringLiteral("screenshots"),
       QStringLiteral("Start up, write a PNG of every window and page into DIR, and exit."),
@@ -60,7 +65,8 @@ void parse(const QStringList& arguments, Parsed& out) {
   const QCommandLineOption testProcedureOption(
       QStringLiteral("test-procedure"),
       QStringLiteral("Open the automated test procedure window at start-up."));
-  parser.addOptions({traceOption, firmwareOption, screenshotsOption, testProcedureOption});
+  parser.addOptions(
+      {traceOption, firmwareOption, boardOption, screenshotsOption, testProcedureOption});
   if (!parser.parse(rest)) {
     out.error = parser.errorText();
     return;
@@ -78,6 +84,9 @@ void parse(const QStringList& arguments, Parsed& out) {
   }
   if (parser.isSet(firmwareOption)) {
     command.board.firmware = parser.value(firmwareOption).toStdString();
+  }
+  if (parser.isSet(boardOption)) {
+    command.board.boardLocation = parser.value(boardOption).toStdString();
   }
   if (parser.isSet(screenshotsOption)) {
     command.screenshots = parser.value(screenshotsOption);

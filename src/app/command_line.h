@@ -1,5 +1,5 @@
 #pragma once
-// The GUI program's command line: --simulate[=OPTIONS], --trace FILE, --firmware PATH,
+// The GUI program's command line: --simulate[=OPTIONS], --trace FILE, --firmware PATH, --board,
 // --screenshots DIR, --test-procedure, --help and --version.
 #include <QString>
 #include <QStringList>
@@ -12,7 +12,7 @@ namespace kv4410::app {
 inline constexpr int kUsageError = 2;
 
 struct CommandLine {
-  board::BoardOptions board;           // --simulate, --trace (or KV4410_TRACE), --firmware
+  board::BoardOptions board;           // --simulate, --trace (or KV4410_TRACE), --firmware, --board
   std::optional<QString> screenshots;  // --screenshots DIR
   bool testProcedure = false;          // --test-procedure
 };

@@ -26,6 +26,20 @@ TraceSink appendingFileSink(const std::filesystem::path& file, std::string& erro
 OpenedBoard openBoard(const BoardOptions& options, std::string& error, TraceSink extraSink) {
   OpenedBoard opened;
   std::unique_ptr<BoardAccess> board;
+  std::optional<BoardLocation> only;
+  if (options.boardLocation) {
+    only = parseLocation(*options.boardLocation);
+    if (!only) {
+      error = "--board '" + *options.boardLocation +
+              "' is not a USB location: give BUS-PORT as kv4410ctl list prints it, e.g. 1-4 or "
+              "3-1.2";
+      return opened;
+    }
+    if (options.simulate) {
+      error = "--board picks a board on USB and cannot be combined with --simulate";
+      return opened;
+    }
+  }
   if (options.simulate) {
     const SimulationOptionsResult parsed = parseSimulationOptions(options.simulateOptions);
     if (!parsed.options) {
@@ -36,7 +50,10 @@ OpenedBoard openBoard(const BoardOptions& options, std::string& error, TraceSink
     opened.simulated = simulated.get();
     board = std::move(simulated);
   } else {
-    board = std::make_unique<LibusbBoard>(std::make_unique<LibusbTransport>());
+    auto usb = std::make_unique<LibusbBoard>(std::make_unique<LibusbTransport>());
+    usb->onlyAt(only);
+    opened.usb = usb.get();
+    board = std::move(usb);
   }
 
   TraceSink fileSink;
@@ -44,6 +61,7 @@ OpenedBoard openBoard(const BoardOptions& options, std::string& error, TraceSink
     fileSink = appendingFileSink(*options.trace, error);
     if (!fileSink) {
       opened.simulated = nullptr;
+      opened.usb = nullptr;
       return opened;
     }
   }

@@ -12,6 +12,7 @@
 
 namespace kv4410::board {
 
+class LibusbBoard;
 class SimulatedBoard;
 
 struct BoardOptions {
@@ -19,6 +20,7 @@ struct BoardOptions {
   std::string simulateOptions;                    // "key=value,..." after --simulate=
   std::optional<std::filesystem::path> trace;     // --trace FILE (or KV4410_TRACE in the GUI)
   std::optional<std::filesystem::path> firmware;  // --firmware PATH
+  std::optional<std::string> boardLocation;       // --board BUS-PORT: the USB board to use
 };
 
 // One line per board operation, in the trace format.
@@ -30,9 +32,11 @@ TraceSink appendingFileSink(const std::filesystem::path& file, std::string& erro
 struct OpenedBoard {
   std::unique_ptr<BoardAccess> access;  // what the program calls (the trace wrapper if any)
   SimulatedBoard* simulated = nullptr;  // the simulated board behind it, when simulating
+  LibusbBoard* usb = nullptr;           // the USB board behind it, otherwise
 };
 
-// Builds the board; on a malformed --simulate option or an unopenable trace file returns an
+// Builds the board; on a malformed --simulate or --board option, or an unopenable trace file,
+// returns an
 // empty `access` and puts a one-line reason into `error`. `extraSink`, when given, receives the
 // trace lines too (the GUI tests read the traffic through it).
 OpenedBoard openBoard(const BoardOptions& options, std::string& error,

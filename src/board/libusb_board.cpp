@@ -13,7 +13,7 @@ namespace kv4410::board {
 namespace {
 
 constexpr std::uint8_t kVendorOut = 0x40;  // vendor type, device recipient, host to device
-constexpr std::uint8_t kDeviceToHost = 0x80;
+constexpr std::uint8_t kDeviceToHost = ram_loader::kDeviceToHost;
 
 Status openStatus(UsbError error) {
   return error == UsbError::NoDevice ? status::kNoDeviceConnected : status::kConnectionError;
@@ -42,7 +42,8 @@ Status LibusbBoard::Search_For_Boards(std::uint16_t vendorId, std::uint16_t prod
     return status::kNoDevicesFound;
   }
   for (const UsbDeviceInfo& device : devices) {
-    if (device.vendorId == vendorId && device.productId == productId &&
+    const bool wanted = !only_ || (device.bus == only_->bus && device.portPath == only_->portPath);
+    if (device.vendorId == vendorId && device.productId == productId && wanted &&
         found_.size() < list.size()) {
       list[found_.size()] = static_cast<std::uint8_t>(found_.size());
       found_.push_back(device);
@@ -77,6 +78,39 @@ Status LibusbBoard::Connect(std::uint16_t vendorId, std::uint16_t productId, std
   open_ = true;
   handle = kHandle;
   return status::kOk;
+}
+
+std::optional<BoardLocation> LibusbBoard::location() const {
+  if (!open_) {
+    return std::nullopt;
+  }
+  return BoardLocation{device_.bus, device_.portPath};
+}
+
+std::vector<LibusbBoard::Listing> LibusbBoard::survey(std::uint16_t vendorId,
+                                                      std::uint16_t productId) {
+  lose();
+  std::vector<Listing> listings;
+  std::vector<UsbDeviceInfo> devices;
+  if (usb_->listDevices(devices) != UsbError::None) {
+    return listings;
+  }
+  for (const UsbDeviceInfo& device : devices) {
+    if (device.vendorId != vendorId || device.productId != productId) {
+      continue;
+    }
+    Listing listing{device};
+    listing.openError = usb_->open(device);
+    if (listing.openError == UsbError::None) {
+      const ram_loader::Probe answer = ram_loader::probe(*usb_);
+      listing.firmware = answer == ram_loader::Probe::Firmware ? Firmware::Ours
+                         : answer == ram_loader::Probe::Loader ? Firmware::NotLoaded
+                                                               : Firmware::Unknown;
+      usb_->close();
+    }
+    listings.push_back(std::move(listing));
+  }
+  return listings;
 }
 
 bool LibusbBoard::reopenAfterLoad() {

@@ -5,9 +5,11 @@
 // a new address, and sends vendor requests as control transfers. Once the board is gone every later
 // call answers 3001 at once.
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "board/board_access.h"
+#include "board/board_location.h"
 #include "board/usb_transport.h"
 
 namespace kv4410::board {
@@ -31,6 +33,22 @@ class LibusbBoard final : public BoardAccess {
   static constexpr int kInterface = 0;
   bool open() const { return open_; }
 
+  // With a location (--board), a search lists only the board found there, so the first board
+  // found is that one; without, every board with the IDs, in the bus's order.
+  void onlyAt(std::optional<BoardLocation> location) { only_ = std::move(location); }
+  // Where the connected board sits; nullopt while none is open.
+  std::optional<BoardLocation> location() const;
+
+  enum class Firmware { Ours, NotLoaded, Unknown };
+  struct Listing {
+    UsbDeviceInfo device;
+    Firmware firmware = Firmware::Unknown;
+    UsbError openError = UsbError::None;  // why it could not be asked (Unknown)
+  };
+  // Every board with the IDs, each opened in turn and asked whether it runs our firmware;
+  // nothing on a board changes. A connected board is closed first.
+  std::vector<Listing> survey(std::uint16_t vendorId, std::uint16_t productId);
+
  private:
   // Closes the device for good: every later call answers 3001 without touching USB.
   void lose();
@@ -43,6 +61,7 @@ class LibusbBoard final : public BoardAccess {
   std::vector<UsbDeviceInfo> found_;  // the boards of the last search, by entry
   UsbDeviceInfo device_;              // the connected board
   bool open_ = false;
+  std::optional<BoardLocation> only_;
 };
 
 }  // namespace kv4410::board

@@ -20,6 +20,17 @@ UsbError write(UsbTransport& usb, std::uint16_t address, const std::uint8_t* byt
 
 }  // namespace
 
+Probe probe(UsbTransport& usb) {
+  std::uint8_t control = 0;
+  const UsbResult result =
+      usb.controlTransfer(static_cast<std::uint8_t>(kRequestType | kDeviceToHost), kRequest,
+                          kCpuControl, 0, &control, 1, kTimeoutMs);
+  if (result.error == UsbError::Stall) {
+    return Probe::Firmware;
+  }
+  return result.error == UsbError::None && result.transferred == 1 ? Probe::Loader : Probe::Unknown;
+}
+
 LoadResult load(UsbTransport& usb, const std::vector<MemoryBlock>& image) {
   const UsbError held = write(usb, kCpuControl, &kHoldInReset, 1);
   if (held == UsbError::Stall) {

@@ -12,6 +12,7 @@ namespace kv4410::board::ram_loader {
 
 inline constexpr std::uint8_t kRequest = 0xA0;        // write to controller RAM
 inline constexpr std::uint8_t kRequestType = 0x40;    // vendor, device, host to device
+inline constexpr std::uint8_t kDeviceToHost = 0x80;   // added to kRequestType for a read
 inline constexpr std::uint16_t kCpuControl = 0xE600;  // CPU control and status register
 inline constexpr std::uint8_t kHoldInReset = 1;
 inline constexpr std::uint8_t kRun = 0;
@@ -40,5 +41,16 @@ enum class LoadResult {
 // because the image is not ours and its descriptors may equal the blank board's. Any other
 // failure of that transfer (a timeout, a vanished device) is Failed.
 LoadResult load(UsbTransport& usb, const std::vector<MemoryBlock>& image);
+
+enum class Probe {
+  Loader,    // the controller's loader answers: no firmware runs
+  Firmware,  // the request was refused: a firmware runs (ours, on this product ID)
+  Unknown,   // the transfer failed otherwise (a timeout, a vanished device)
+};
+
+// Asks the open device, without changing anything on it, whether its loader or a firmware
+// answers: reading one byte of the CPU control register is what the loader always does and
+// what the firmware refuses, the same test as the first step of load().
+Probe probe(UsbTransport& usb);
 
 }  // namespace kv4410::board::ram_loader

@@ -22,5 +22,7 @@ void addBoardCommands(CLI::App& app, const GlobalOptions& globals, int& exitStat
 void addTestCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
 // sweep --start V --end V --step MV, timerun --force V [run options]: the sweep window's runs.
 void addRunCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
+// list: every connected board, where it sits and whether it runs our firmware.
+void addListCommand(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
 
 }  // namespace kv4410::cli

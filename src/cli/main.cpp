@@ -35,10 +35,16 @@ int run(int argc, char** argv) {
       "Firmware file to download instead of KV4410SPI.hex beside the program or in the shared data "
       "folder");
 
+  app.add_option_function<std::string>(
+      "--board", [&globals](const std::string& where) { globals.board.boardLocation = where; },
+      "Use the USB board at BUS-PORT (see the list command) when several are connected; without "
+      "it the first one found");
+
   kv4410::cli::addDeviceCommands(app, exitStatus);
   kv4410::cli::addBoardCommands(app, globals, exitStatus);
   kv4410::cli::addTestCommands(app, globals, exitStatus);
   kv4410::cli::addRunCommands(app, globals, exitStatus);
+  kv4410::cli::addListCommand(app, globals, exitStatus);
 
   try {
     app.parse(argc, argv);

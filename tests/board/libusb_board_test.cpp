@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -305,6 +306,66 @@ TEST(LibusbBoard, RequestsAreVendorControlTransfersAndErrorsMapToStatuses) {
                                                               : "ctrl 40 DD B300 index 0F21") +
                                 (c.status == 3001 ? ", close" : ", ctrl 40 E0 0000"));
   }
+}
+
+TEST(LibusbBoard, SeveralBoardsAreNamedByBusAndPortAndListedWithTheirFirmware) {
+  const std::pair<const char*, std::optional<BoardLocation>> names[] = {
+      {"1-4", BoardLocation{1, {4}}},
+      {"3-1.2.4", BoardLocation{3, {1, 2, 4}}},
+      {"255-1.7.7.7.7.7.255", BoardLocation{255, {1, 7, 7, 7, 7, 7, 255}}},
+      {"", std::nullopt},
+      {"1", std::nullopt},
+      {"1-", std::nullopt},
+      {"0-1", std::nullopt},
+      {"1-0", std::nullopt},
+      {"256-1", std::nullopt},
+      {"1-2.", std::nullopt},
+      {"1-2..3", std::nullopt},
+      {"1-2x", std::nullopt},
+      {" 1-2", std::nullopt},
+      {"1-1.1.1.1.1.1.1.1", std::nullopt},  // eight ports deep
+  };
+  for (const auto& [text, location] : names) {
+    EXPECT_EQ(parseLocation(text), location) << text;
+    if (location) {
+      EXPECT_EQ(locationText(*location), text);
+    }
+  }
+
+  // --board: the search lists only the board there, so entry 0 is that board.
+  Rig rig(false);
+  rig.board.onlyAt(BoardLocation{2, {3}});
+  std::int16_t count = 0;
+  BoardList list{};
+  std::int32_t handle = 0;
+  EXPECT_EQ(rig.board.Search_For_Boards(kVendorId, kProductId, count, list), 0);
+  EXPECT_EQ(count, 1);
+  EXPECT_EQ(rig.board.location(), std::nullopt);
+  EXPECT_EQ(rig.board.Connect(kVendorId, kProductId, 0, handle), 0);
+  EXPECT_EQ(rig.board.location(), (BoardLocation{2, {3}}));
+  EXPECT_EQ(rig.usb->log, "list, close, open 2@3, claim 0");
+  rig.board.onlyAt(BoardLocation{1, {4, 1}});  // a hub's port below the board's
+  EXPECT_EQ(rig.board.Search_For_Boards(kVendorId, kProductId, count, list), 1001);
+
+  // list: each board asked by a read its loader answers and a firmware refuses.
+  rig.usb->log.clear();
+  rig.usb->failAt = 2;
+  rig.usb->failure = {UsbError::Stall, 0};
+  auto listed = rig.board.survey(kVendorId, kProductId);
+  ASSERT_EQ(listed.size(), 2U);
+  EXPECT_EQ(listed[0].firmware, LibusbBoard::Firmware::NotLoaded);
+  EXPECT_EQ(listed[1].firmware, LibusbBoard::Firmware::Ours);
+  EXPECT_EQ(rig.board.open(), false);
+  EXPECT_EQ(rig.usb->log,
+            "close, list, open 1@5, ctrl C0 A0 E600 in 1, close, open 2@3, ctrl C0 A0 E600 in 1, "
+            "close");
+  rig.usb->failure = {UsbError::Timeout, 0};
+  rig.usb->failAt = 3;
+  EXPECT_EQ(rig.board.survey(kVendorId, kProductId)[0].firmware, LibusbBoard::Firmware::Unknown);
+  rig.usb->openError = UsbError::Access;
+  listed = rig.board.survey(kVendorId, kProductId);
+  EXPECT_EQ(listed[1].firmware, LibusbBoard::Firmware::Unknown);
+  EXPECT_EQ(listed[1].openError, UsbError::Access);
 }
 
 }  // namespace

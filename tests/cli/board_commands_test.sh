@@ -121,7 +121,8 @@ options)
   run '' --version
   [ "$status" -eq 0 ] && [ "$(cat "$work/out")" = "$name $3" ] || fail "--version"
   run '' --help
-  [ "$status" -eq 0 ] && grep -q -- '--firmware' "$work/out" || fail "--help"
+  [ "$status" -eq 0 ] && grep -q -- '--firmware' "$work/out" && grep -q -- '--board' "$work/out" ||
+    fail "--help"
   for platform in '' offscreen; do
     export QT_QPA_PLATFORM="$platform"
     for arg in --bogus stray; do
@@ -129,6 +130,19 @@ options)
       [ "$status" -eq 2 ] && grep -q -- "${arg#--}" "$work/err" || fail "$arg ($platform)"
     done
   done
+  ;;
+list)
+  run '' --simulate list
+  [ "$status" -eq 0 ] && [ "$(sed -n '2s/ .*//p' "$work/out")" = simulated ] &&
+    [ "$(wc -l <"$work/out")" -eq 2 ] || fail "the simulated board is not listed"
+  run '' --simulate=noboard list
+  [ "$status" -eq 1 ] && grep -q 'No Evaluation Board Found' "$work/err" || fail "no board: $status"
+  # --board takes BUS-PORT and names a USB board only.
+  run '' --board 1-x adc
+  [ "$status" -eq 2 ] && grep -q "'1-x' is not a USB location" "$work/err" || fail "--board 1-x"
+  run '' --simulate --board 1-4 adc
+  [ "$status" -eq 2 ] && grep -q 'cannot be combined with --simulate' "$work/err" ||
+    fail "--board with --simulate"
   ;;
 firmware)
   # A missing firmware file is followed by every place it was looked for, in order.

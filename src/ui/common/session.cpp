@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <cstdio>
 
+#include "board/libusb_board.h"
 #include "device/serial_word.h"
 #include "ui/common/entry_checks.h"
 #include "ui/common/message_sink.h"
@@ -63,6 +64,7 @@ class UserActionTracker : public QObject {
 Session::Session(board::OpenedBoard board, MessageSink& messages)
     : access_(std::move(board.access)),
       simulated_(board.simulated),
+      usb_(board.usb),
       messages_(messages),
       reporter_(std::make_unique<MessageBoxReporter>(messages, firmware)),
       link_(std::make_unique<board::BoardLink>(*access_, *reporter_)) {
@@ -96,6 +98,13 @@ QString Session::boardStatusText() const {
   }
   if (simulated_ != nullptr) {
     return QStringLiteral("Board in use: the simulated KV4410 evaluation board (simulated board)");
+  }
+  // Several boards may be connected: name the one in use as --board takes it.
+  const auto where = usb_ != nullptr ? usb_->location() : std::nullopt;
+  if (where) {
+    return QStringLiteral("Board in use: KV4410 evaluation board on USB at %1 (bus %2)")
+        .arg(QString::fromStdString(board::locationText(*where)))
+        .arg(where->bus);
   }
   return QStringLiteral("Board in use: KV4410 evaluation board on USB");
 }

@@ -18,8 +18,9 @@
 #include "ui/common/window_hub.h"
 
 namespace kv4410::board {
+class LibusbBoard;
 class SimulatedBoard;
-}
+}  // namespace kv4410::board
 
 namespace kv4410::ui {
 
@@ -96,6 +97,7 @@ class Session : public QObject, public WordSender {
  private:
   std::unique_ptr<board::BoardAccess> access_;
   board::SimulatedBoard* simulated_ = nullptr;
+  board::LibusbBoard* usb_ = nullptr;
   MessageSink& messages_;
   std::unique_ptr<board::Reporter> reporter_;
   std::unique_ptr<board::BoardLink> link_;
