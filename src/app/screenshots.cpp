@@ -170,19 +170,24 @@ void writeScreenshots(ui::Session& session, const QString& directory, Screenshot
       box->hide();
     }
   }
-  // The traffic view watches the runs below and is shot with what it listed.
+  // The traffic view watches the runs below and is shot, once, with what it listed: after the
+  // passing test run (its writes and readings), or at the end when there is none.
   ui::ManagedWindow* traffic = hub.window(ui::WindowId::Traffic);
   if (traffic != nullptr) {
     traffic->widget()->show();
   }
-  const auto finish = [shooter, error, done, traffic] {
-    if (traffic != nullptr) {
+  const auto shootTraffic = [shooter, traffic, shot = std::make_shared<bool>(false)] {
+    if (traffic != nullptr && !*shot) {
+      *shot = true;
       if (auto* view = dynamic_cast<ui::TrafficWindow*>(traffic)) {
         view->flush();
       }
       shooter->shootWindow(traffic->widget());
       traffic->widget()->hide();
     }
+  };
+  const auto finish = [shooter, error, done, shootTraffic] {
+    shootTraffic();
     done(shooter->written(), *error);
   };
   const auto sweeps = [&session, shooter, finish] {
@@ -212,6 +217,7 @@ void writeScreenshots(ui::Session& session, const QString& directory, Screenshot
   }
   const double load = simulated->chip().load(1);
   shootTestRun(test, shooter, QStringLiteral("Form6_PASS"), [=] {
+    shootTraffic();
     simulated->chip().setLoad(1, 9000.0);
     shootTestRun(test, shooter, QStringLiteral("Form6_FAILURE"), [=] {
       simulated->chip().setLoad(1, load);

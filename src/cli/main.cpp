@@ -27,18 +27,23 @@ int run(int argc, char** argv) {
   simulate->expected(0, 1);
   simulate->default_str("");
   simulate->trigger_on_parse();
+  simulate->type_name("OPTIONS");
   app.add_option_function<std::string>(
-      "--trace", [&globals](const std::string& file) { globals.board.trace = file; },
-      "Append one line per board operation to FILE");
+         "--trace", [&globals](const std::string& file) { globals.board.trace = file; },
+         "Append one line per board operation to FILE")
+      ->type_name("FILE");
   app.add_option_function<std::string>(
-      "--firmware", [&globals](const std::string& file) { globals.board.firmware = file; },
-      "Firmware file to download instead of KV4410SPI.hex beside the program or in the shared data "
-      "folder");
+         "--firmware", [&globals](const std::string& file) { globals.board.firmware = file; },
+         "Firmware file to download instead of KV4410SPI.hex beside the program or in the shared "
+         "data "
+         "folder")
+      ->type_name("PATH");
 
   app.add_option_function<std::string>(
-      "--board", [&globals](const std::string& where) { globals.board.boardLocation = where; },
-      "Use the USB board at BUS-PORT (see the list command) when several are connected; without "
-      "it the first one found");
+         "--board", [&globals](const std::string& where) { globals.board.boardLocation = where; },
+         "Use the USB board at BUS-PORT (see the list command) when several are connected; without "
+         "it the first one found")
+      ->type_name("BUS-PORT");
 
   kv4410::cli::addDeviceCommands(app, exitStatus);
   kv4410::cli::addBoardCommands(app, globals, exitStatus);

@@ -146,7 +146,7 @@ TrafficWindow::TrafficWindow(Session& session, QWidget* parent)
     : QMainWindow(parent), session_(session), model_(this) {
   setObjectName(QStringLiteral("frmTraffic"));
   setWindowTitle(QStringLiteral("Board Traffic"));
-  resize(980, 520);
+  resize(1180, 520);
 
   table_ = new QTableView(this);
   table_->setObjectName(QStringLiteral("tblTraffic"));
@@ -157,7 +157,7 @@ TrafficWindow::TrafficWindow(Session& session, QWidget* parent)
   table_->verticalHeader()->hide();
   table_->verticalHeader()->setDefaultSectionSize(20);
   table_->horizontalHeader()->setStretchLastSection(true);
-  const int widths[TrafficModel::Columns] = {70, 70, 60, 60, 75, 90, 190, 80, 200};
+  const int widths[TrafficModel::Columns] = {60, 65, 55, 55, 70, 90, 150, 80, 400};
   for (int c = 0; c < TrafficModel::Columns; ++c) {
     table_->setColumnWidth(c, widths[c]);
   }
