@@ -82,10 +82,20 @@ Session::~Session() {
 }
 
 void Session::SPIout(std::int32_t code) {
-  if (serialHeld_) {
-    heldWord_ = code;
-  } else {
-    emit serialWordShown(hexText(code, 8));
+  // The field is drawn once per return to the event loop, with the latest word: a routine that
+  // sends words in a burst redraws it once, and the word's cost stays that of the transfer.
+  heldWord_ = code;
+  if (!serialHeld_ && !flushPosted_) {
+    flushPosted_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          flushPosted_ = false;
+          if (!serialHeld_) {
+            flushSerialWord();
+          }
+        },
+        Qt::QueuedConnection);
   }
   link_->SPIWrite(kWordBits, code);
 }
@@ -137,6 +147,7 @@ bool Session::sendPmuWord(std::int32_t word) {
 }
 
 void Session::showSerialWord(std::int32_t word) {
+  heldWord_.reset();  // a word sent before this must not overwrite it when drawn
   emit serialWordShown(hexText(word, 8));
 }
 

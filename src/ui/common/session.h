@@ -54,8 +54,9 @@ class Session : public QObject, public WordSender {
   // The one MEASOUT gain warning box (created on first use, see measout_warning.h).
   QPointer<QWidget> measoutWarningBox;
 
-  // The one send routine: shows the word as eight hex digits in the serial-word field
-  // (serialWordShown) and hands it to SPIWrite.
+  // The one send routine: hands the word to SPIWrite and shows it as eight hex digits in the
+  // serial-word field (serialWordShown) when control returns to the event loop, the latest
+  // word of a burst once.
   void SPIout(std::int32_t code) override;
   // A PMU register word: sent through SPIout only when it carries a channel bit (bits 24..27);
   // a word without one would reach the chip as a system control write. A refused word shows
@@ -106,6 +107,7 @@ class Session : public QObject, public WordSender {
   int quietDepth_ = 0;
   bool serialHeld_ = false;
   std::optional<std::int32_t> heldWord_;
+  bool flushPosted_ = false;
   bool channelMessageShown_ = false;
 };
 

@@ -58,7 +58,11 @@ class RegisterWindowTest : public QObject {
   }
   StoredWords& words() { return f_->session().words; }
   board::SimulatedChip& chip() { return f_->session().simulated()->chip(); }
-  QString serialText() const { return textOf(w_, "txtWRITESPI"); }
+  // The field is drawn when control returns to the event loop, as the user sees it.
+  QString serialText() const {
+    QCoreApplication::processEvents();
+    return textOf(w_, "txtWRITESPI");
+  }
   // Clicks the page's tab (the page-change rules run) and returns the page.
   QWidget* openPage(int index) {
     return selectTab(w_, "tabMain", index) ? w_->pages()->widget(index) : nullptr;
