@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <vector>
 
 #include "ui/common/widgets.h"
 
@@ -15,6 +16,39 @@ namespace kv4410::ui {
 namespace {
 
 constexpr int kBoxWidth = 26;
+constexpr int kColumnSpacing = 1;
+// A caption this much wider than its columns still fits: the label has no margin of its own.
+constexpr int kWrapSlack = 3;
+
+// The width of a short caption as the sum of its characters' advances: the font keeps those
+// at hand, while measuring the string shapes it anew, and the displays measure hundreds of
+// captions at start-up. Kerning is within the few pixels of margin the columns get.
+int captionWidth(const QFontMetrics& metrics, const QString& text) {
+  int width = 0;
+  for (const QChar c : text) {
+    width += metrics.horizontalAdvance(c);
+  }
+  return width;
+}
+
+// Breaks `text` at spaces into lines of at most `width` pixels (a longer word keeps a line of
+// its own). The group captions get their line breaks here, once, instead of from word wrap: a
+// word-wrapped label makes every layout above it search its height for each width it tries,
+// shaping the text again each time, and the displays hold dozens of captions.
+QString brokenToWidth(const QString& text, const QFontMetrics& metrics, int width) {
+  QString result;
+  QString line;
+  for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+    if (!line.isEmpty() && captionWidth(metrics, longer) > width + kWrapSlack) {
+      result += line + QLatin1Char('\n');
+      line = word;
+    } else {
+      line = longer;
+    }
+  }
+  return result + line;
+}
 
 }  // namespace
 
@@ -35,7 +69,7 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
   outer->addWidget(title);
 
   auto* grid = new QGridLayout();
-  grid->setHorizontalSpacing(1);
+  grid->setHorizontalSpacing(kColumnSpacing);
   grid->setVerticalSpacing(1);
   outer->addLayout(grid);
 
@@ -45,18 +79,7 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
   const int count = def.bitCount;
   auto columnOf = [count](int bit) { return count - 1 - bit; };
 
-  // Group captions, each spanning its bits and underlined by a rule so its extent shows.
-  for (const GroupSpan& group : def.groups) {
-    auto* label = new QLabel(qtext(group.caption), this);
-    label->setFont(small);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    label->setWordWrap(true);
-    label->setStyleSheet(QStringLiteral("QLabel { border-bottom: 1px solid palette(mid); }"));
-    const int first = columnOf(group.highBit);
-    const int span = group.highBit - group.lowBit + 1;
-    grid->addWidget(label, 0, first, 1, span);
-  }
-
+  std::vector<int> columnWidths(static_cast<std::size_t>(count), kBoxWidth);  // by bit
   boxes_.assign(static_cast<std::size_t>(count), nullptr);
   for (int bit = count - 1; bit >= 0; --bit) {
     const BitCaption& caption = def.bits[static_cast<std::size_t>(bit)];
@@ -66,8 +89,10 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
     label->setFont(captionFont);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     // A caption is one word: its column grows to show it whole rather than clip it.
-    label->setMinimumWidth(
-        std::max(kBoxWidth, QFontMetrics(captionFont).horizontalAdvance(label->text()) + 4));
+    const int columnWidth =
+        std::max(kBoxWidth, captionWidth(QFontMetrics(captionFont), label->text()) + 4);
+    columnWidths[static_cast<std::size_t>(bit)] = columnWidth;
+    label->setMinimumWidth(columnWidth);
     grid->addWidget(label, 1, columnOf(bit));
 
     auto* box = new QLineEdit(QStringLiteral("0"), this);
@@ -81,6 +106,22 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
     grid->addWidget(box, 2, columnOf(bit), Qt::AlignHCenter);
     boxes_[static_cast<std::size_t>(bit)] = box;
   }
+  // Group captions, each spanning its bits and underlined by a rule so its extent shows.
+  const QFontMetrics smallMetrics(small);
+  for (const GroupSpan& group : def.groups) {
+    int width = -kColumnSpacing;
+    for (int bit = group.lowBit; bit <= group.highBit; ++bit) {
+      width += columnWidths[static_cast<std::size_t>(bit)] + kColumnSpacing;
+    }
+    auto* label = new QLabel(brokenToWidth(qtext(group.caption), smallMetrics, width), this);
+    label->setFont(small);
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    label->setStyleSheet(QStringLiteral("QLabel { border-bottom: 1px solid palette(mid); }"));
+    const int first = columnOf(group.highBit);
+    const int span = group.highBit - group.lowBit + 1;
+    grid->addWidget(label, 0, first, 1, span);
+  }
+
   for (int column = 0; column < count; ++column) {
     grid->setColumnStretch(column, 1);
   }
