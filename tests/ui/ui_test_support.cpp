@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "board/board_factory.h"
+#include "ui/common/bit_display.h"
 
 namespace kv4410::uitest {
 
@@ -64,7 +65,7 @@ QStringList textsOf(QObject* root, const QStringList& names) {
 QString boxRow(QObject* root, const QString& name, int high) {
   QString row;
   for (int bit = high; bit >= 0; --bit) {
-    auto* box = find<QLineEdit>(root, QStringLiteral("%1_%2").arg(name).arg(bit));
+    auto* box = find<ui::BitBox>(root, QStringLiteral("%1_%2").arg(name).arg(bit));
     row += box != nullptr ? box->text() : QStringLiteral("?");
   }
   return row;

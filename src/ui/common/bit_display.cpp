@@ -4,9 +4,12 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
-#include <QLineEdit>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "ui/common/widgets.h"
@@ -20,27 +23,46 @@ constexpr int kColumnSpacing = 1;
 // A caption this much wider than its columns still fits: the label has no margin of its own.
 constexpr int kWrapSlack = 3;
 
-// The width of a short caption as the sum of its characters' advances: the font keeps those
-// at hand, while measuring the string shapes it anew, and the displays measure hundreds of
-// captions at start-up. Kerning is within the few pixels of margin the columns get.
-int captionWidth(const QFontMetrics& metrics, const QString& text) {
-  int width = 0;
-  for (const QChar c : text) {
-    width += metrics.horizontalAdvance(c);
+// Caption widths as sums of character advances, each character measured once per font: the
+// font engine answers every horizontalAdvance call anew, measuring a string shapes it, and the
+// displays measure thousands of caption characters at start-up. Kerning is within the few
+// pixels of margin the columns get.
+class AdvanceTable {
+ public:
+  explicit AdvanceTable(const QFont& font) : metrics_(font) { ascii_.fill(-1); }
+
+  int width(const QString& text) {
+    int width = 0;
+    for (const QChar c : text) {
+      const char16_t unit = c.unicode();
+      if (unit >= ascii_.size()) {
+        width += metrics_.horizontalAdvance(c);
+        continue;
+      }
+      int& advance = ascii_[unit];
+      if (advance < 0) {
+        advance = metrics_.horizontalAdvance(c);
+      }
+      width += advance;
+    }
+    return width;
   }
-  return width;
-}
+
+ private:
+  QFontMetrics metrics_;
+  std::array<int, 128> ascii_{};
+};
 
 // Breaks `text` at spaces into lines of at most `width` pixels (a longer word keeps a line of
 // its own). The group captions get their line breaks here, once, instead of from word wrap: a
 // word-wrapped label makes every layout above it search its height for each width it tries,
 // shaping the text again each time, and the displays hold dozens of captions.
-QString brokenToWidth(const QString& text, const QFontMetrics& metrics, int width) {
+QString brokenToWidth(const QString& text, AdvanceTable& advances, int width) {
   QString result;
   QString line;
   for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
     const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
-    if (!line.isEmpty() && captionWidth(metrics, longer) > width + kWrapSlack) {
+    if (!line.isEmpty() && advances.width(longer) > width + kWrapSlack) {
       result += line + QLatin1Char('\n');
       line = word;
     } else {
@@ -51,6 +73,36 @@ QString brokenToWidth(const QString& text, const QFontMetrics& metrics, int widt
 }
 
 }  // namespace
+
+BitBox::BitBox(QWidget* parent) : QWidget(parent), text_(QStringLiteral("0")) {
+  setFocusPolicy(Qt::NoFocus);
+  // As tall as a line edit in this font, as wide as the display's columns allow.
+  QStyleOptionFrame option;
+  option.initFrom(this);
+  option.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this);
+  const int textHeight = std::max(fontMetrics().height(), 14) + 2;
+  const QSize size =
+      style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(kBoxWidth, textHeight), this);
+  setFixedSize(kBoxWidth, size.height());
+}
+
+void BitBox::setText(const QString& text) {
+  if (text != text_) {
+    text_ = text;
+    update();
+  }
+}
+
+void BitBox::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  QStyleOptionFrame panel;
+  panel.initFrom(this);
+  panel.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &panel, this);
+  panel.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+  style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+  painter.setPen(palette().color(QPalette::Text));
+  painter.drawText(rect(), Qt::AlignCenter, text_);
+}
 
 BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
     : QFrame(parent), layout_(layout) {
@@ -75,6 +127,10 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
 
   QFont small = font();
   small.setPointSizeF(small.pointSizeF() * 0.72);
+  QFont smallBold = small;
+  smallBold.setBold(true);
+  AdvanceTable regularAdvances(small);
+  AdvanceTable boldAdvances(smallBold);
 
   const int count = def.bitCount;
   auto columnOf = [count](int bit) { return count - 1 - bit; };
@@ -84,36 +140,28 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
   for (int bit = count - 1; bit >= 0; --bit) {
     const BitCaption& caption = def.bits[static_cast<std::size_t>(bit)];
     auto* label = new QLabel(qtext(caption.caption), this);
-    QFont captionFont = small;
-    captionFont.setBold(caption.activeLow);
-    label->setFont(captionFont);
+    label->setFont(caption.activeLow ? smallBold : small);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     // A caption is one word: its column grows to show it whole rather than clip it.
-    const int columnWidth =
-        std::max(kBoxWidth, captionWidth(QFontMetrics(captionFont), label->text()) + 4);
+    AdvanceTable& advances = caption.activeLow ? boldAdvances : regularAdvances;
+    const int columnWidth = std::max(kBoxWidth, advances.width(label->text()) + 4);
     columnWidths[static_cast<std::size_t>(bit)] = columnWidth;
     label->setMinimumWidth(columnWidth);
     grid->addWidget(label, 1, columnOf(bit));
 
-    auto* box = new QLineEdit(QStringLiteral("0"), this);
+    auto* box = new BitBox(this);
     box->setObjectName(boxName + QStringLiteral("_") + QString::number(bit));
-    box->setReadOnly(true);
-    box->setFocusPolicy(Qt::NoFocus);
-    box->setAlignment(Qt::AlignCenter);
-    box->setMaxLength(1);
-    box->setFixedWidth(kBoxWidth);
     box->setToolTip(QStringLiteral("bit %1").arg(bit));
     grid->addWidget(box, 2, columnOf(bit), Qt::AlignHCenter);
     boxes_[static_cast<std::size_t>(bit)] = box;
   }
   // Group captions, each spanning its bits and underlined by a rule so its extent shows.
-  const QFontMetrics smallMetrics(small);
   for (const GroupSpan& group : def.groups) {
     int width = -kColumnSpacing;
     for (int bit = group.lowBit; bit <= group.highBit; ++bit) {
       width += columnWidths[static_cast<std::size_t>(bit)] + kColumnSpacing;
     }
-    auto* label = new QLabel(brokenToWidth(qtext(group.caption), smallMetrics, width), this);
+    auto* label = new QLabel(brokenToWidth(qtext(group.caption), regularAdvances, width), this);
     label->setFont(small);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     label->setStyleSheet(QStringLiteral("QLabel { border-bottom: 1px solid palette(mid); }"));

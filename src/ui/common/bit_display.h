@@ -9,9 +9,24 @@
 
 #include "device/register_map.h"
 
-class QLineEdit;
-
 namespace kv4410::ui {
+
+// One bit's box: a read-only one-character field, drawn as the style draws a line edit. The
+// displays hold over two hundred of them, and a line edit's editing machinery would cost many
+// times more to build and to draw than the box needs.
+class BitBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit BitBox(QWidget* parent);
+  QString text() const { return text_; }
+  void setText(const QString& text);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString text_;
+};
 
 class BitDisplay : public QFrame {
   Q_OBJECT
@@ -30,7 +45,7 @@ class BitDisplay : public QFrame {
 
  private:
   Display layout_;
-  std::vector<QLineEdit*> boxes_;  // index = bit number
+  std::vector<BitBox*> boxes_;  // index = bit number
 };
 
 }  // namespace kv4410::ui
