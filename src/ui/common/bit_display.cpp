@@ -72,6 +72,24 @@ QString brokenToWidth(const QString& text, AdvanceTable& advances, int width) {
   return result + line;
 }
 
+// A group caption underlined by a rule across the bits it spans. The rule is drawn here rather
+// than by a style sheet: a style sheet on each of the displays' many captions gives each its
+// own style-sheet style to parse, polish and paint through.
+class GroupCaption : public QLabel {
+ public:
+  GroupCaption(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setContentsMargins(0, 0, 0, 1);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QLabel::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(0, height() - 1, width() - 1, height() - 1);
+  }
+};
+
 }  // namespace
 
 BitBox::BitBox(QWidget* parent) : QWidget(parent), text_(QStringLiteral("0")) {
@@ -161,10 +179,10 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
     for (int bit = group.lowBit; bit <= group.highBit; ++bit) {
       width += columnWidths[static_cast<std::size_t>(bit)] + kColumnSpacing;
     }
-    auto* label = new QLabel(brokenToWidth(qtext(group.caption), regularAdvances, width), this);
+    auto* label =
+        new GroupCaption(brokenToWidth(qtext(group.caption), regularAdvances, width), this);
     label->setFont(small);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    label->setStyleSheet(QStringLiteral("QLabel { border-bottom: 1px solid palette(mid); }"));
     const int first = columnOf(group.highBit);
     const int span = group.highBit - group.lowBit + 1;
     grid->addWidget(label, 0, first, 1, span);
