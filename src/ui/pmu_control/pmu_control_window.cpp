@@ -81,7 +81,6 @@ PmuControlWindow::PmuControlWindow(Session& session, QWidget* parent)
     : QMainWindow(parent), session_(session) {
   setObjectName(QStringLiteral("frmPMU"));
   setWindowTitle(QStringLiteral("KV4410 PMU Controls"));
-  setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("centralPMU"));
@@ -120,6 +119,9 @@ PmuControlWindow::PmuControlWindow(Session& session, QWidget* parent)
 
   installWindowMenus(this, WindowId::PmuControl, session_.hub());
   installBoardStatus(this, session_);
+  // Styled once every widget is in place: a style sheet set first restyles each widget again
+  // as it is added.
+  setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
 
   PmuLevelFields fields;
   fields.force = cboForce_;

@@ -59,7 +59,6 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
     : QMainWindow(parent), session_(session) {
   setObjectName(QStringLiteral("Form6"));
   setWindowTitle(QStringLiteral("KV4410 Test Procedure"));
-  setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
 
   test_ = std::make_unique<measure::ChannelTest>(session_.words, session_.conversion, session_,
                                                  session_.link(), clock_);
@@ -88,6 +87,8 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
 
   installWindowMenus(this, WindowId::TestProcedure, session_.hub());
   installBoardStatus(this, session_);
+  // Styled once every widget is in place, not restyling each one again as it is added.
+  setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
 }
 
 TestProcedureWindow::~TestProcedureWindow() = default;
