@@ -6,6 +6,7 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "board/recording_board.h"
 
@@ -71,6 +72,17 @@ TEST(BoardLink, AnAdcReadingStartsAConversionAndAFailedReadKeepsTheTransferBuffe
   EXPECT_EQ(link.lastStatus(), 0);
   EXPECT_EQ(link.failedRequests(), 2u);
   EXPECT_TRUE(rig.reporter.messages.empty()) << "later statuses are stored, not shown";
+}
+
+TEST(BoardLink, TheObserverSeesTheBytesAnInTransferBrought) {
+  Rig rig;
+  BoardLink& link = rig.started();
+  std::vector<BoardLink::RequestRecord> seen;
+  link.setRequestObserver([&seen](const BoardLink::RequestRecord& r) { seen.push_back(r); });
+  rig.board.reply = {0x34, 0x12, 0xAB};
+  link.SPIRead();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].data, (std::array<std::uint8_t, 3>{0x34, 0x12, 0xAB}));
 }
 
 TEST(BoardLink, StartUpRunsEveryStepAndShowsTheMessagesOfItsStatuses) {

@@ -183,6 +183,7 @@ TEST(SimulationOptions, RefusesMalformedOptionsWithOneLine) {
     EXPECT_EQ(result.error.find('\n'), std::string::npos) << text;
     EXPECT_EQ(result.error.rfind("--simulate: ", 0), 0u) << result.error;
   }
+  EXPECT_NE(parseSimulationOptions("load2").error.find("needs a value"), std::string::npos);
   EXPECT_TRUE(parseSimulationOptions("noise=0.5,seed=99,latency=10000000,temp=-55,vref=10").options)
       << "the limits themselves are accepted";
 }

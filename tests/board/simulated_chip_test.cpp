@@ -90,6 +90,7 @@ TEST(SimulatedChip, OutputCodeFollowsGainAndOffsetWhenX1TakesEffectAndLoadAllows
       {"high 03CD1234 01C01111 11CD0000=CD1234", "8000 8000 A492"},
       {"high 03CD1234 01C01111 pulse", "1234 1234 1111"},
       {"high 03CD1234 pulse 01CD4321", "1234 1234 A492"},
+      {"high 03CD1234 pulse 014D7FFF pulse", "1234 1234 A492"},  // nothing pending any more
       {"high 03CD1234 pulse 01CD4321 low", "4321 1234 A492"},
       {"high 01CD2222 reset low", "8000 8000 A492"},
   };
@@ -127,6 +128,8 @@ TEST(SimulatedChip, ChannelZeroForcesIntoItsLoad) {
       {"0129B300 01CBB8E4", "on 5.6001709 V 1.0000305 mA 3.3700189 V"},  // FC level 3
       {"0129B300 01CBB8E4 01DDA221", "clamp 2.9996872 V 0.53565843 mA 2.8499222 V"},
       {"01283300 01C8C000", "on 0.01575 V 0.0028125 mA 2.2531347 V"},  // FC 5 uA, level 0
+      // FC on the external range: its 100 ohm resistor, level 4.
+      {"R100 012A3300 01CCB8E4", "on 0.50001526 V 5.0001526 mA 2.3499878 V"},
       // Above the shutdown temperature of bits 4..3 the output is off, unless bit 5 is 0.
       {"0121B300 01CDFFFF T130", "on 11.249733 V 2.0088809 mA 4.4999313 V"},
       {"0121B300 01CDFFFF T130.5", "off 0 V 0 mA 2.2499847 V"},
@@ -163,6 +166,16 @@ TEST(SimulatedChip, StatusRegistersFollowTheChannelAndTheDie) {
        "10C00000=FFF7F0 0121B340 10C00000=FFFFF0 003BE4A0 01CDC000 10C00000=FFFFF0 01CD8000 "
        "003FE4A0 T131 10C00000=CFFFF0 11000000=21B300 T60 10C00000=DFFFF0 11000000=21B320 "
        "0121B340 10C00000=FFFFF0 003FE480 T140 10C00000=CFFFF0");
+}
+
+// PMU0's comparator needs C0 (system bit 14) and COMP (PMU bit 8); a current equal to CPL and
+// CPH is neither below nor above them.
+TEST(SimulatedChip, ComparatorEnablesAndThresholds) {
+  SimulatedChip chip;
+  play(chip,
+       "003FE4A0 0121B380 01CDFFFF 01ED8000 10400000=6FC000 003FA4A0 10400000=7FC000 "
+       "003FE4A0 0121B280 10400000=7FC000 0129B300 01CBB8E4 01E3B8E4 01EBB8E4 10400000=7FC000 "
+       "01E3B8E5 10400000=5FC000");
 }
 
 }  // namespace

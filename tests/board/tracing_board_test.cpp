@@ -30,6 +30,9 @@ TEST(TracingBoard, WritesOneLinePerOperationWithWhatTheInnerBoardAnswered) {
   link.SPIWrite(29, 0x0F21B300);
   link.ReadADC();
   link.setCComp(2);
+  std::int16_t count = 0;
+  BoardList list{};
+  traced.Search_For_Boards(0x0001, 0x0A00, count, list);
   EXPECT_EQ(lines, (Lines{
                        "search vid=2F4C pid=7105 count=0 status=1001",
                        "connect entry=7 status=0",
@@ -38,6 +41,7 @@ TEST(TracingBoard, WritesOneLinePerOperationWithWhatTheInnerBoardAnswered) {
                        "request 221 value=B300 index=0F21 out len=0 status=0",
                        "request 233 value=0000 index=0000 in len=3 data=0A 00 FF status=0",
                        "request 228 value=0002 index=0000 out len=0 status=3006",
+                       "search vid=0001 pid=0A00 count=0 status=1001",
                    }));
 }
 

@@ -204,6 +204,7 @@ class UmockdevBoard : public ::testing::Test {
 
 TEST_F(UmockdevBoard, FindsOpensAndExchangesVendorRequests) {
   ASSERT_EQ(connect(), status::kOk);
+  EXPECT_EQ(locationText(board->location().value()), "1-1");  // bus 1, port 1
   std::uint8_t data[3] = {0, 0, 0};
   EXPECT_EQ(board->Vendor_Request(handle, 221, 0xB300, 0x0F21, kDirOut, 0, data), 0);
   EXPECT_EQ(board->Vendor_Request(handle, 233, 0, 0, kDirIn, 3, data), 0);

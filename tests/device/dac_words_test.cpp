@@ -35,6 +35,7 @@ TEST(DeviceDacWords, PmuWindowDacload) {
   const std::tuple<std::int32_t, ForceSelection, int, std::int32_t> cases[] = {
       {0x8000, ForceSelection::Voltage, 3, 0x0FCD8000},
       {0xB8E4, ForceSelection::Current, 3, 0x0FCBB8E4},
+      {0xB8E4, ForceSelection::Current, 4, 0x0FCCB8E4},  // the external resistor's level
       {0xB8E4, ForceSelection::Current, 5, 0x0FC8B8E4},
       {0x0001, ForceSelection::Other, 2, 0x0FC80001}};
   for (const auto& [lx, force, range, word] : cases) {

@@ -40,6 +40,7 @@ TEST(FieldLookup, MeasoutGainList) {
   EXPECT_EQ(composeMeasoutGainList(0x003FE420, 0), 0x003FE4A0u);
   EXPECT_EQ(composeMeasoutGainList(0x003FE4A0, 1), 0x003FE420u);
   EXPECT_EQ(composeMeasoutGainList(0x003FE4A0, -1), 0x003FE4A0u);
+  EXPECT_EQ(composeMeasoutGainList(0x003FE4A0, 2), 0x003FE4A0u);
 }
 
 }  // namespace

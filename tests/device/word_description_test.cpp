@@ -100,6 +100,10 @@ TEST(DeviceConversionReport, Reports) {
             "Z/S     -02.250 mA\ncode    B8E4 (47332)\nlevel   1.00003051757812 mA\n");
   EXPECT_THAT(describeConversion(request(0, 100, 1.0)).text,
               AllOf(HasSubstr("code    96C1"), HasSubstr(" uA\n")));
+  EXPECT_THAT(describeConversion(request({}, 100, -11.25)).text, HasSubstr("code    0000 (0)\n"));
+  ConversionRequest lowOffset = request({}, 100, 1.0);
+  lowOffset.offsetCode = 0x800;
+  EXPECT_THAT(describeConversion(lowOffset).text, HasSubstr("(VREF 5 V, OFFSET 0800)\n"));
 }
 
 TEST(DeviceConversionReport, RefusesWithOneLine) {
@@ -107,6 +111,8 @@ TEST(DeviceConversionReport, RefusesWithOneLine) {
   const std::pair<ConversionRequest, const char*> cases[] = {
       {request({}, 100, 11.26),
        "11.26 V is outside the range -11.250 to 11.250 V (codes 0000 to FFFF)"},
+      // Shown as the F/S limit, so refused for its code.
+      {request({}, 100, 11.2501), "11.2501 V needs FIN DAC code 65536 (0x10000); the codes"},
       {request({}, 100, std::numeric_limits<double>::quiet_NaN()), "NaN V is outside the range"},
       {request(0, 100, 5.7), "5.7 uA is outside the range -05.625 to 05.625 uA"},
       {request({}, 100, {}, 0x10000), "code 10000 is outside 0000 to FFFF"},

@@ -186,6 +186,7 @@ TEST(ChannelTest, LimitEdges) {
     EXPECT_EQ(readingLine(rig.test, c.check - 1), c.line);
     EXPECT_EQ(rig.test.failureCount(), c.pass ? 0 : 4) << c.code;
   }
+  EXPECT_STREQ(channelCheckName(2), "MV at FIN mid scale");
 }
 
 // A reading whose request 232 or 233 failed never passes, even when the buffer holds a code

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "board/board_link.h"
@@ -234,6 +235,7 @@ TEST(SweepRun, DelaysPaceTheRunAndTheSampleTime) {
   d.chooseCycle(6);
   d.chooseSample(1, 10);
   EXPECT_EQ(d.cycle, 0.1F);  // outside the lists: nothing changes
+  EXPECT_EQ(d.settle, 0.15F);
   for (const Case& c : {Case{0, 0, 0.0F, 0.0001F, 0.0001F}, Case{5, 3, 0.15F, 0.35F, 0.5F},
                         Case{2, 9, 0.18F, 0.02F, 0.2F}}) {
     SCOPED_TRACE(c.cycle * 10 + c.sample);
@@ -284,7 +286,8 @@ TEST(SweepRun, RefusalsSendNothingBeyondThePreparation) {
       {"end needs code 65536", 0.0, 11.25, 100.0, 0x01000000, false, EntryField::End,
        "needs DAC code 65536", 4},
       {"start below code 0", -11.3, 1.0, 100.0, 0x01000000, false, EntryField::Start, "code -", 4},
-      {"step rounds to 0", 0.0, 1.0, 0.1, 0x01000000, false, EntryField::Step, "larger step", 4},
+      {"step rounds to 0", 0.0, 1.0, 0.1, 0x01000000, false, EntryField::Step,
+       "(one code is 0.3433 mV). Please enter a larger step.", 4},
       {"no channel", 0.0, 1.0, 100.0, 0, false, EntryField::Channels, "PMU CH SELECT", 0},
       {"offset unread", 0.0, 1.0, 100.0, 0x01000000, true, EntryField::Board,
        "3005 - XFER INCOMPLETE", 3},
@@ -346,6 +349,7 @@ TEST(SweepRun, StopAndFailedReadingsKeepWhatWasMeasured) {
   EXPECT_EQ(run.pickedPoint(1.0)->dacCode, 0.0);
   EXPECT_EQ(run.pickedPoint(2.5)->dacCode, 582.0);  // x - 1 = 1.5 goes to the even step 2
   EXPECT_EQ(run.pickedPoint(-7.0)->dacCode, 0.0);
+  EXPECT_EQ(run.pickedPoint(9.0)->dacCode, 582.0);  // the last point
   EXPECT_EQ(run.pickedPoint(std::nan("")), std::nullopt);
 }
 
@@ -372,6 +376,23 @@ TEST(TimeRun, WordsRowsAndMinAndMax) {
   EXPECT_EQ(run.pickedSample(0.4)->time, 0.0);
   EXPECT_NEAR(run.pickedSample(1000.0)->time, 0.01, 1e-6);  // clamped to sample 100
   EXPECT_EQ(rig.conversion.rangeIndex, 2);                  // the chosen range stays
+  EXPECT_EQ(run.pickedSample(std::nan("")), std::nullopt);
+}
+
+// A refused time run forces nothing; 11.2497 V needs code FFFF, the last one.
+TEST(TimeRun, RefusalsForceNothing) {
+  const std::tuple<std::int32_t, double, bool> cases[] = {
+      {0, 1.0, true}, {0x01000000, 11.26, true}, {0x01000000, 11.2497, false}};
+  for (const auto& [chanBits, volts, refused] : cases) {
+    Rig rig;
+    rig.board.offsetReply = 0xC0A492;
+    rig.sweep.sweepChanBits = chanBits;
+    TimeRun run(rig.context(), {5.0F, 2}, volts);
+    EXPECT_EQ(run.advance().has_value(), !refused) << volts;
+    EXPECT_EQ(rig.finWords(),
+              refused ? std::vector<std::string>{} : std::vector<std::string>{"01CDFFFF"})
+        << volts;
+  }
 }
 
 TEST(RunDescription, CsvHasCommentsThenCommaRows) {
