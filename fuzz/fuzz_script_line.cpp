@@ -1,5 +1,6 @@
-// One line of an exec script: a command or a reason, never both; an accepted command within the
-// ranges the board takes; a trailing comment and the letters' case change nothing.
+// One line of an exec script: a line with words before any '#' gives a command or a reason, never
+// both, and one without gives neither; an accepted command lies within the ranges the board
+// takes; a trailing comment and the letters' case change nothing.
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -43,7 +44,10 @@ void checkCommand(const Command& c) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string line(reinterpret_cast<const char*>(data), size);
   const auto parsed = kv4410::cli::parseScriptLine(line);
-  FUZZ_CHECK(!(parsed.command && !parsed.error.empty()));
+  const std::string beforeComment = line.substr(0, line.find('#'));
+  const bool hasWords = beforeComment.find_first_not_of(" \t\n\v\f\r") != std::string::npos;
+  const int outcomes = int(parsed.command.has_value()) + int(!parsed.error.empty());
+  FUZZ_CHECK(outcomes == (hasWords ? 1 : 0));
   if (parsed.command) {
     checkCommand(*parsed.command);
   }
