@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ clang cmake ninja-build pkg-config
+  g++ clang libclang-rt-14-dev cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
   libgl-dev
