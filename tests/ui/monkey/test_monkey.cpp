@@ -57,6 +57,7 @@ struct Monkey {
   std::mt19937 rng;
   std::vector<QWidget*> windows;
   QStringList problems;
+  std::optional<std::uint32_t> rawWord;
 
   std::size_t pick(std::size_t n) {
     return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
@@ -67,12 +68,10 @@ struct Monkey {
     f.onTrace = [this](const std::string& line) {
       unsigned value = 0, index = 0;
       int end = 0;
-      bool typed = false;  // a raw word typed into the serial-word field goes out as it is
       std::sscanf(line.c_str(), "request 221 value=%x index=%x out%n", &value, &index, &end);
       if (end > 0 && !windows.empty()) {
         const std::uint32_t word = (index << 16) | value;
-        typed =
-            find<QLineEdit>(windows[0], "txtWRITESPI")->text().toUInt(&typed, 16) == word && typed;
+        const bool typed = rawWord && *rawWord == word;
         if (const char* fault = typed ? nullptr : malformed(word, f.session().words.sysWord)) {
           problems << hex(word) + ": " + fault;
         }
@@ -139,7 +138,14 @@ struct Monkey {
       (text.size() > 20 || text.toLatin1() != text.toUtf8()) ? field->setText(text)
                                                              : (void)typeText(field, text);
       if (pick(4) != 0) {
+        bool hex = false;
+        // A raw word typed into the serial-word field goes out as it is, on this Enter only.
+        if (const std::uint32_t typed = text.toUInt(&hex, 16);
+            field->objectName() == "txtWRITESPI" && hex) {
+          rawWord = typed;
+        }
         QTest::keyClick(field, Qt::Key_Return);
+        rawWord.reset();
       }
     }
     QApplication::processEvents();
