@@ -78,8 +78,12 @@ UiFixture::UiFixture(const std::string& simulateOptions) {
   options.simulate = true;
   options.simulateOptions = simulateOptions;
   std::string error;
-  board::OpenedBoard opened = board::openBoard(
-      options, error, [this](std::string_view line) { trace_.emplace_back(line); });
+  board::OpenedBoard opened = board::openBoard(options, error, [this](std::string_view line) {
+    if (onTrace) {
+      onTrace(std::string(line));
+    }
+    trace_.emplace_back(line);
+  });
   if (!opened.access) {
     qFatal("cannot open the simulated board: %s", error.c_str());
   }

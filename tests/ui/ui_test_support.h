@@ -97,6 +97,8 @@ class UiFixture {
   // Serial words written with request 221 OUT, in order; the last one, -1 when none was.
   std::vector<std::int32_t> sentWords(std::size_t since = 0) const;
   std::int32_t lastWord() const;
+  // Called with every trace line as the board operation happens (before it is stored).
+  std::function<void(const std::string&)> onTrace;
 
  private:
   std::vector<std::string> trace_;
