@@ -150,25 +150,24 @@ std::optional<Command> parseCommand(const Tokens& t, std::string& error) {
   if (name == "read") {
     c.kind = Command::Kind::Read;
     const std::string what = args >= 1 ? lowerCase(t[1]) : "";
-    if (what == "sys" && args == 1) {
-      c.target = ReadTarget::System;
-      c.readRequest = kReadSystemRequest;
-      return c;
-    }
-    if (what == "comp" && args == 1) {
-      c.target = ReadTarget::Comparator;
-      c.readRequest = kReadComparatorRequest;
-      return c;
-    }
-    if (what == "alarm" && args == 1) {
-      c.target = ReadTarget::Alarm;
-      c.readRequest = kReadAlarmRequest;
-      return c;
-    }
-    if (what == "offset" && args == 1) {
-      c.target = ReadTarget::Offset;
-      c.readRequest = kReadOffsetDacRequest;
-      return c;
+    // The registers read without arguments, each with its fixed read request.
+    struct FixedRead {
+      const char* name;
+      ReadTarget target;
+      std::int32_t request;
+    };
+    static constexpr FixedRead kFixedReads[] = {
+        {"sys", ReadTarget::System, kReadSystemRequest},
+        {"comp", ReadTarget::Comparator, kReadComparatorRequest},
+        {"alarm", ReadTarget::Alarm, kReadAlarmRequest},
+        {"offset", ReadTarget::Offset, kReadOffsetDacRequest},
+    };
+    for (const FixedRead& fixed : kFixedReads) {
+      if (what == fixed.name && args == 1) {
+        c.target = fixed.target;
+        c.readRequest = fixed.request;
+        return c;
+      }
     }
     if (what == "pmu" && args == 2) {
       const auto channel = smallNumber(t[2], 0, kChannelCount - 1);

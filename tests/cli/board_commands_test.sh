@@ -59,6 +59,9 @@ trace)
   grep -qx 'request 221 value=0000 index=0000 in len=3 data=00 00 00 status=0' "$work/trace" ||
     fail "readback missing from the trace"
   [ "$(wc -l <"$work/trace")" -eq 7 ] || fail "7 trace lines expected"
+  run 'read comp\nread alarm\nread offset\n' --simulate --trace "$work/reads" exec -
+  [ "$(sed -n 's/^request 221 value=0000 index=\(....\) out.*/\1/p' "$work/reads" | tr '\n' ' ')" = \
+    "1040 10C0 1FC0 " ] || fail "read requests of comp, alarm and offset"
   ;;
 script)
   # A directory or a missing file is refused with one line naming it; so is a directory given
