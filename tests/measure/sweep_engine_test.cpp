@@ -184,7 +184,7 @@ TEST(SweepRun, CodesStepsAndTheFinalPointOnTheEndCode) {
 TEST(SweepRun, PreparationWordsRowsAndConversions) {
   Rig rig;
   rig.board.offsetReply = 0xC0A492;  // offset code 0xA492: Voff = 11.2499237060546875 V
-  rig.board.systemReply = 0x40;     // G0 set: MI gain 5
+  rig.board.systemReply = 0x40;      // G0 set: MI gain 5
   rig.board.adcCodes = {29491, 39321};
   rig.words.pmuWord = 0x0F3FFFFF;
   rig.sweep.sweepChanBits = 0x02000000;
