@@ -19,6 +19,17 @@ namespace kv4410::ui {
 
 StripChart::StripChart(const QString& name, QWidget* parent) : QChartView(parent) {
   setObjectName(name);
+  setRenderHint(QPainter::Antialiasing);
+  setMinimumSize(320, 200);
+}
+
+// The chart, its series and axes are built when the view is first shown or drawn into: the
+// sweep window is built at start-up, when the other windows' lists mirror into it, and most
+// sessions open it later or never. The settings made before that are kept and applied here.
+void StripChart::ensureChart() {
+  if (trace_ != nullptr) {
+    return;
+  }
   auto* chart = new QChart();
   chart->legend()->hide();
   chart->setMargins(QMargins(4, 4, 4, 4));
@@ -37,15 +48,20 @@ StripChart::StripChart(const QString& name, QWidget* parent) : QChartView(parent
     s->attachAxis(xAxis_);
     s->attachAxis(yAxis_);
   }
-  markers_->setVisible(false);
+  markers_->setVisible(handles_);
   setChart(chart);
-  setRenderHint(QPainter::Antialiasing);
-  setMinimumSize(320, 200);
   applyXRange();
   applyYRange();
+  applyPen();
+}
+
+void StripChart::showEvent(QShowEvent* event) {
+  ensureChart();
+  QChartView::showEvent(event);
 }
 
 void StripChart::clear() {
+  ensureChart();
   plotted_ = 0;
   trace_->clear();
   markers_->clear();
@@ -66,6 +82,9 @@ void StripChart::setXEnd(double end) {
 }
 
 void StripChart::applyXRange() {
+  if (xAxis_ == nullptr) {
+    return;
+  }
   xAxis_->setRange(xStart_, xEnd_ > xStart_ ? xEnd_ : xStart_ + 1.0);
 }
 
@@ -84,6 +103,9 @@ void StripChart::setLowerLimit(double lower) {
 }
 
 void StripChart::applyYRange() {
+  if (yAxis_ == nullptr) {
+    return;
+  }
   // A flat series (limits equal, as for all-zero readings) or limits set in the wrong order
   // still get a visible span around them.
   if (upper_ <= lower_) {
@@ -99,22 +121,37 @@ void StripChart::applyYRange() {
 
 void StripChart::setTraceColour(std::int32_t bgr) {
   colour_ = bgr;
-  const QColor colour(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-  QPen pen = trace_->pen();
-  pen.setColor(colour);
-  trace_->setPen(pen);
-  markers_->setColor(colour);
-  markers_->setBorderColor(colour);
+  colourSet_ = true;
+  applyPen();
 }
 
 void StripChart::setTraceWidth(int width) {
+  width_ = width;
+  applyPen();
+}
+
+void StripChart::applyPen() {
+  if (trace_ == nullptr) {
+    return;
+  }
   QPen pen = trace_->pen();
-  pen.setWidth(width);
+  if (width_ > 0) {
+    pen.setWidth(width_);
+  }
+  if (colourSet_) {
+    const QColor colour(colour_ & 0xFF, (colour_ >> 8) & 0xFF, (colour_ >> 16) & 0xFF);
+    pen.setColor(colour);
+    markers_->setColor(colour);
+    markers_->setBorderColor(colour);
+  }
   trace_->setPen(pen);
 }
 
 void StripChart::setHandles(bool on) {
   handles_ = on;
+  if (markers_ == nullptr) {
+    return;
+  }
   markers_->setVisible(on);
   showMarkers();
 }
@@ -132,6 +169,7 @@ void StripChart::showMarkers() {
 void StripChart::plot(const std::vector<double>& values, int count) {
   const std::size_t n =
       count < 0 ? values.size() : std::min(values.size(), static_cast<std::size_t>(count));
+  ensureChart();
   plotted_ = static_cast<int>(n);
   QList<QPointF> points;
   const auto add = [&](std::size_t k) {
@@ -171,6 +209,7 @@ int StripChart::plottedCount() const {
 }
 
 bool StripChart::saveImage(const QString& path) {
+  ensureChart();
   if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
     QSvgGenerator svg;
     svg.setFileName(path);
@@ -188,7 +227,8 @@ bool StripChart::saveImage(const QString& path) {
 }
 
 void StripChart::mousePressEvent(QMouseEvent* event) {
-  if (event->button() == Qt::LeftButton && chart()->plotArea().contains(event->position())) {
+  if (trace_ != nullptr && event->button() == Qt::LeftButton &&
+      chart()->plotArea().contains(event->position())) {
     const QPointF value = chart()->mapToValue(event->position(), trace_);
     emit pointPicked(value.x());
   }

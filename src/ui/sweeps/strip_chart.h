@@ -55,12 +55,15 @@ class StripChart : public QChartView {
   void pointPicked(double x);
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  void ensureChart();
   void applyXRange();
   void applyYRange();
+  void applyPen();
 
   QLineSeries* trace_ = nullptr;
   void showMarkers();
@@ -75,6 +78,8 @@ class StripChart : public QChartView {
   double lower_ = 0.0;
   double upper_ = 1.0;
   std::int32_t colour_ = 0;
+  bool colourSet_ = false;  // until set, the chart theme's colour
+  int width_ = 0;           // 0: the series' own pen width
 };
 
 }  // namespace kv4410::ui
