@@ -204,6 +204,8 @@ class TestMonkey : public QObject {
       qInfo("seed %d, %d actions: %zu words sent, %d boxes", seed, actions, m.f.sentWords().size(),
             m.f.messages().count());
       QVERIFY2(m.problems.isEmpty(), qPrintable(m.problems.join(QLatin1Char('\n'))));
+      // A walk that reached the board (about one word per four actions), not one that idled.
+      QVERIFY(m.f.sentWords().size() > static_cast<std::size_t>(actions / 10));
     }
   }
 };
