@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QSpacerItem>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QVBoxLayout>
@@ -72,24 +73,6 @@ QString brokenToWidth(const QString& text, AdvanceTable& advances, int width) {
   return result + line;
 }
 
-// A group caption underlined by a rule across the bits it spans. The rule is drawn here rather
-// than by a style sheet: a style sheet on each of the displays' many captions gives each its
-// own style-sheet style to parse, polish and paint through.
-class GroupCaption : public QLabel {
- public:
-  GroupCaption(const QString& text, QWidget* parent) : QLabel(text, parent) {
-    setContentsMargins(0, 0, 0, 1);
-  }
-
- protected:
-  void paintEvent(QPaintEvent* event) override {
-    QLabel::paintEvent(event);
-    QPainter painter(this);
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.drawLine(0, height() - 1, width() - 1, height() - 1);
-  }
-};
-
 }  // namespace
 
 BitBox::BitBox(QWidget* parent) : QWidget(parent), text_(QStringLiteral("0")) {
@@ -138,58 +121,101 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
   title->setFont(titleFont);
   outer->addWidget(title);
 
-  auto* grid = new QGridLayout();
-  grid->setHorizontalSpacing(kColumnSpacing);
-  grid->setVerticalSpacing(1);
-  outer->addLayout(grid);
+  grid_ = new QGridLayout();
+  grid_->setHorizontalSpacing(kColumnSpacing);
+  grid_->setVerticalSpacing(1);
+  outer->addLayout(grid_);
 
-  QFont small = font();
-  small.setPointSizeF(small.pointSizeF() * 0.72);
-  QFont smallBold = small;
-  smallBold.setBold(true);
-  AdvanceTable regularAdvances(small);
-  AdvanceTable boldAdvances(smallBold);
+  small_ = font();
+  small_.setPointSizeF(small_.pointSizeF() * 0.72);
+  smallBold_ = small_;
+  smallBold_.setBold(true);
+  AdvanceTable regularAdvances(small_);
+  AdvanceTable boldAdvances(smallBold_);
+  // Caption heights as a label takes them: one line, and each line more.
+  QLabel probe(QStringLiteral("X"));
+  probe.setFont(small_);
+  const int lineHeight = probe.sizeHint().height();
+  probe.setText(QStringLiteral("X\nX"));
+  const int moreLines = probe.sizeHint().height() - lineHeight;
 
   const int count = def.bitCount;
   auto columnOf = [count](int bit) { return count - 1 - bit; };
 
+  // The captions are drawn by the display itself (paintEvent) into the cells of rows 0 and 1,
+  // which spacers hold open at the captions' sizes: the displays carry some three hundred
+  // captions, and a label each would cost more to build, polish and lay out than the boxes.
   std::vector<int> columnWidths(static_cast<std::size_t>(count), kBoxWidth);  // by bit
   boxes_.assign(static_cast<std::size_t>(count), nullptr);
   for (int bit = count - 1; bit >= 0; --bit) {
     const BitCaption& caption = def.bits[static_cast<std::size_t>(bit)];
-    auto* label = new QLabel(qtext(caption.caption), this);
-    label->setFont(caption.activeLow ? smallBold : small);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    const QString text = qtext(caption.caption);
     // A caption is one word: its column grows to show it whole rather than clip it.
     AdvanceTable& advances = caption.activeLow ? boldAdvances : regularAdvances;
-    const int columnWidth = std::max(kBoxWidth, advances.width(label->text()) + 4);
+    const int columnWidth = std::max(kBoxWidth, advances.width(text) + 4);
     columnWidths[static_cast<std::size_t>(bit)] = columnWidth;
-    label->setMinimumWidth(columnWidth);
-    grid->addWidget(label, 1, columnOf(bit));
+    grid_->addItem(
+        new QSpacerItem(columnWidth, lineHeight, QSizePolicy::Minimum, QSizePolicy::Minimum), 1,
+        columnOf(bit));
+    captions_.push_back({text, 1, columnOf(bit), 1, caption.activeLow});
 
     auto* box = new BitBox(this);
     box->setObjectName(boxName + QStringLiteral("_") + QString::number(bit));
-    box->setToolTip(QStringLiteral("bit %1").arg(bit));
-    grid->addWidget(box, 2, columnOf(bit), Qt::AlignHCenter);
+    box->setToolTip(QStringLiteral("bit %1: %2").arg(bit).arg(text));
+    grid_->addWidget(box, 2, columnOf(bit), Qt::AlignHCenter);
     boxes_[static_cast<std::size_t>(bit)] = box;
   }
   // Group captions, each spanning its bits and underlined by a rule so its extent shows.
+  int groupRowHeight = 0;
   for (const GroupSpan& group : def.groups) {
     int width = -kColumnSpacing;
     for (int bit = group.lowBit; bit <= group.highBit; ++bit) {
       width += columnWidths[static_cast<std::size_t>(bit)] + kColumnSpacing;
     }
-    auto* label =
-        new GroupCaption(brokenToWidth(qtext(group.caption), regularAdvances, width), this);
-    label->setFont(small);
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    const QString text = brokenToWidth(qtext(group.caption), regularAdvances, width);
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    int widest = 0;
+    for (const QString& line : lines) {
+      widest = std::max(widest, regularAdvances.width(line));
+    }
+    const int height = lineHeight + (static_cast<int>(lines.size()) - 1) * moreLines;
     const int first = columnOf(group.highBit);
     const int span = group.highBit - group.lowBit + 1;
-    grid->addWidget(label, 0, first, 1, span);
+    grid_->addItem(new QSpacerItem(widest, height + 1, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                   0, first, 1, span);
+    captions_.push_back({text, 0, first, span, false});
+    groupRowHeight = std::max(groupRowHeight, height + 1);
   }
+  // A row of spacers gets no spacing below it, as a row of labels would: the rows are held at
+  // the captions' heights and the spacing between them.
+  grid_->setRowMinimumHeight(0, groupRowHeight + grid_->verticalSpacing());
+  grid_->setRowMinimumHeight(1, lineHeight + grid_->verticalSpacing());
 
   for (int column = 0; column < count; ++column) {
-    grid->setColumnStretch(column, 1);
+    grid_->setColumnStretch(column, 1);
+  }
+}
+
+void BitDisplay::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::WindowText));
+  const QColor rule = palette().color(QPalette::Mid);
+  for (const Caption& caption : captions_) {
+    const QRect cell = grid_->cellRect(caption.row, caption.column)
+                           .united(grid_->cellRect(caption.row, caption.column + caption.span - 1));
+    painter.setFont(caption.bold ? smallBold_ : small_);
+    if (caption.row == 0) {
+      // A group: its text above a rule across its bits.
+      painter.drawText(cell.adjusted(0, 0, 0, -1), Qt::AlignHCenter | Qt::AlignBottom,
+                       caption.text);
+      painter.save();
+      painter.setPen(rule);
+      painter.drawLine(cell.left(), cell.bottom(), cell.right(), cell.bottom());
+      painter.restore();
+    } else {
+      painter.drawText(cell, Qt::AlignHCenter | Qt::AlignBottom, caption.text);
+    }
   }
 }
 

@@ -3,11 +3,14 @@
 // captions above the boxes and the group captions above those, all from the register map.
 // The display carries its frame caption ("PMU INPUT REGISTER", ...) as its own title, so a
 // page places it as it is, without a group box around it.
+#include <QFont>
 #include <QFrame>
 #include <QString>
 #include <vector>
 
 #include "device/register_map.h"
+
+class QGridLayout;
 
 namespace kv4410::ui {
 
@@ -43,9 +46,25 @@ class BitDisplay : public QFrame {
   // The boxes' texts from the highest bit down, e.g. "00011110...".
   QString text() const;
 
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
  private:
+  // A caption drawn into the grid: row 0 holds the groups, row 1 the bits.
+  struct Caption {
+    QString text;
+    int row;
+    int column;
+    int span;
+    bool bold;  // active-low bits
+  };
+
   Display layout_;
   std::vector<BitBox*> boxes_;  // index = bit number
+  QGridLayout* grid_ = nullptr;
+  std::vector<Caption> captions_;
+  QFont small_;
+  QFont smallBold_;
 };
 
 }  // namespace kv4410::ui
