@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kBoxWidth = 26;
 constexpr int kColumnSpacing = 1;
-// A caption this much wider than its columns still fits: the label has no margin of its own.
+// A caption this much wider than its columns still fits: a caption has no margin of its own.
 constexpr int kWrapSlack = 3;
 
 // Caption widths as sums of character advances, each character measured once per font: the
@@ -186,8 +186,8 @@ BitDisplay::BitDisplay(Display layout, const QString& boxName, QWidget* parent)
     captions_.push_back({text, 0, first, span, false});
     groupRowHeight = std::max(groupRowHeight, height + 1);
   }
-  // A row of spacers gets no spacing below it, as a row of labels would: the rows are held at
-  // the captions' heights and the spacing between them.
+  // Unlike a row of labels, a row of spacers gets no spacing below it: the rows are held at the
+  // captions' heights plus that spacing.
   grid_->setRowMinimumHeight(0, groupRowHeight + grid_->verticalSpacing());
   grid_->setRowMinimumHeight(1, lineHeight + grid_->verticalSpacing());
 
