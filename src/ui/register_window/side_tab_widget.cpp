@@ -1,5 +1,7 @@
 #include "ui/register_window/side_tab_widget.h"
 
+#include <QPixmap>
+#include <QPixmapCache>
 #include <QStyleOptionTab>
 #include <QStylePainter>
 
@@ -20,12 +22,42 @@ QSize SideTabBar::tabSizeHint(int index) const {
   return size;
 }
 
+// The style draws a west tab's shape through a turned transform, with gradients and smoothed
+// rounded outlines, which is slow, and every repaint draws all ten tabs. The few different
+// shapes (by size, state and place in the row) are drawn once into pixmaps and reused; the
+// margin keeps what the style draws just outside a tab, where neighbouring tabs overlap.
+QPixmap SideTabBar::tabShape(const QStyleOptionTab& option) const {
+  const qreal ratio = devicePixelRatioF();
+  const QString key = QStringLiteral("kv4410-side-tab-%1x%2-%3-%4-%5-%6")
+                          .arg(option.rect.width())
+                          .arg(option.rect.height())
+                          .arg(static_cast<int>(option.state))
+                          .arg(static_cast<int>(option.position))
+                          .arg(static_cast<int>(option.selectedPosition))
+                          .arg(ratio);
+  QPixmap pixmap;
+  if (!QPixmapCache::find(key, &pixmap)) {
+    const QSize size = option.rect.size() + QSize(2 * kShapeMargin, 2 * kShapeMargin);
+    pixmap = QPixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QStyleOptionTab placed = option;
+    placed.rect.moveTo(kShapeMargin, kShapeMargin);
+    QPainter painter(&pixmap);
+    style()->drawControl(QStyle::CE_TabBarTabShape, &placed, &painter, this);
+    painter.end();
+    QPixmapCache::insert(key, pixmap);
+  }
+  return pixmap;
+}
+
 void SideTabBar::paintEvent(QPaintEvent* /*event*/) {
   QStylePainter painter(this);
   for (int i = 0; i < count(); ++i) {
     QStyleOptionTab option;
     initStyleOption(&option, i);
-    painter.drawControl(QStyle::CE_TabBarTabShape, option);
+    painter.drawPixmap(option.rect.topLeft() - QPoint(kShapeMargin, kShapeMargin),
+                       tabShape(option));
     // The style draws the label of a west tab turned by 90 degrees; turn it back.
     painter.save();
     QSize turned = option.rect.size();

@@ -2,6 +2,8 @@
 // A page control whose tabs stand in a column on the left with their captions written
 // horizontally: the ten long page captions of the register window fit there, where a row of
 // tabs would need twice the screen's width.
+#include <QPixmap>
+#include <QStyleOptionTab>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -15,6 +17,10 @@ class SideTabBar : public QTabBar {
  protected:
   QSize tabSizeHint(int index) const override;
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  static constexpr int kShapeMargin = 4;
+  QPixmap tabShape(const QStyleOptionTab& option) const;
 };
 
 class SideTabWidget : public QTabWidget {
