@@ -34,7 +34,9 @@ QComboBox* makeList(QWidget* parent, const QString& name, const QStringList& ite
   auto* list = new QComboBox(parent);
   list->setObjectName(name);
   list->addItems(items);
-  list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  // Sized by its items when first shown (the default). The lists' items never change once
+  // built, and sizing them again on every change would build each list's popup at once, at
+  // start-up, for every list of every window.
   return list;
 }
 

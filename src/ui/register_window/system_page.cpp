@@ -12,10 +12,10 @@
 #include "ui/common/bit_display.h"
 #include "ui/common/measout_warning.h"
 #include "ui/common/mirrored_selectors.h"
+#include "ui/common/register_fields.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
-#include "ui/common/register_fields.h"
 
 namespace kv4410::ui {
 
@@ -83,7 +83,8 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   {
     const QStringList items = listItems(kv4410::field(SysField::Dutgnd));
     auto* combo = makeList(miscFrame, QStringLiteral("cboDUTGND"), items);
-    miscLayout->addWidget(combo);
+    // The lists of this page keep their items' width at the left of their frames.
+    miscLayout->addWidget(combo, 0, Qt::AlignLeft);
     dutGnd_ = new Selector(
         combo, items.value(1), [this](int index) { onDutGnd(index); }, &session_);
   }
@@ -115,8 +116,8 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   currentGain_ = makeMirroredList(gainFrame, session_, Mirrored::RegisterCurrentGain,
                                   QStringLiteral("I MEAS GAIN = 10"),
                                   [this](int index) { onCurrentGain(index); });
-  gainLayout->addWidget(measoutGain_->list());
-  gainLayout->addWidget(currentGain_->list());
+  gainLayout->addWidget(measoutGain_->list(), 0, Qt::AlignLeft);
+  gainLayout->addWidget(currentGain_->list(), 0, Qt::AlignLeft);
   gainLayout->addStretch(1);
   grid->addWidget(gainFrame, 1, 0, 1, 2);
 
@@ -126,7 +127,7 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   thermal_ =
       makeMirroredList(thermalFrame, session_, Mirrored::RegisterThermal,
                        QStringLiteral("TJ = 130degC"), [this](int index) { onThermal(index); });
-  thermalLayout->addWidget(thermal_->list());
+  thermalLayout->addWidget(thermal_->list(), 0, Qt::AlignLeft);
   thermalLayout->addStretch(1);
   grid->addWidget(thermalFrame, 1, 2);
 
@@ -135,7 +136,7 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   auto* latchLayout = new QVBoxLayout(latchFrame);
   latch_ = makeMirroredList(latchFrame, session_, Mirrored::RegisterLatched,
                             QStringLiteral("UNLATCHED"), [this](int index) { onLatch(index); });
-  latchLayout->addWidget(latch_->list());
+  latchLayout->addWidget(latch_->list(), 0, Qt::AlignLeft);
   latchLayout->addStretch(1);
   grid->addWidget(latchFrame, 1, 3);
 
