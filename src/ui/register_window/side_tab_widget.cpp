@@ -24,17 +24,19 @@ QSize SideTabBar::tabSizeHint(int index) const {
 
 // The style draws a west tab's shape through a turned transform, with gradients and smoothed
 // rounded outlines, which is slow, and every repaint draws all ten tabs. The few different
-// shapes (by size, state and place in the row) are drawn once into pixmaps and reused; the
-// margin keeps what the style draws just outside a tab, where neighbouring tabs overlap.
+// shapes (by size, state, place in the row and palette) are drawn once into pixmaps and
+// reused; the margin keeps what the style draws just outside a tab, where neighbouring tabs
+// overlap.
 QPixmap SideTabBar::tabShape(const QStyleOptionTab& option) const {
   const qreal ratio = devicePixelRatioF();
-  const QString key = QStringLiteral("kv4410-side-tab-%1x%2-%3-%4-%5-%6")
+  const QString key = QStringLiteral("kv4410-side-tab-%1x%2-%3-%4-%5-%6-%7")
                           .arg(option.rect.width())
                           .arg(option.rect.height())
                           .arg(static_cast<int>(option.state))
                           .arg(static_cast<int>(option.position))
                           .arg(static_cast<int>(option.selectedPosition))
-                          .arg(ratio);
+                          .arg(ratio)
+                          .arg(option.palette.cacheKey());
   QPixmap pixmap;
   if (!QPixmapCache::find(key, &pixmap)) {
     const QSize size = option.rect.size() + QSize(2 * kShapeMargin, 2 * kShapeMargin);
