@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/script_line.h"
 #include "device/conversion_report.h"
 #include "device/serial_word.h"
 #include "device/text_format.h"
@@ -21,13 +22,6 @@ constexpr int kUsageError = 2;
 int usageError(const std::string& message) {
   std::cerr << "kv4410ctl: " << message << "\n";
   return kUsageError;
-}
-
-std::string_view withoutHexPrefix(std::string_view text) {
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.remove_prefix(2);
-  }
-  return text;
 }
 
 int runDecode(const std::string& text) {

@@ -12,14 +12,14 @@
 
 namespace kv4410::cli {
 
-namespace {
-
 std::string_view withoutHexPrefix(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     text.remove_prefix(2);
   }
   return text;
 }
+
+namespace {
 
 std::optional<int> smallNumber(std::string_view text, int low, int high) {
   if (text.empty() || text.size() > 6) {

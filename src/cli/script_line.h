@@ -41,6 +41,9 @@ struct ScriptLine {
 // refused (a script cannot run another).
 ScriptLine parseScriptLine(std::string_view line);
 
+// A hexadecimal word as the command line takes it: with or without a leading 0x.
+std::string_view withoutHexPrefix(std::string_view text);
+
 // The board's reference as --vref takes it: 2.5 or 5 volts.
 std::optional<float> vrefNamed(std::string_view text);
 std::string vrefError(std::string_view text);

@@ -78,9 +78,7 @@ QString brokenToWidth(const QString& text, AdvanceTable& advances, int width) {
 BitBox::BitBox(QWidget* parent) : QWidget(parent), text_(QStringLiteral("0")) {
   setFocusPolicy(Qt::NoFocus);
   // As tall as a line edit in this font, as wide as the display's columns allow.
-  QStyleOptionFrame option;
-  option.initFrom(this);
-  option.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, this);
+  const QStyleOptionFrame option = panelOption();
   const int textHeight = std::max(fontMetrics().height(), 14) + 2;
   const QSize size =
       style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(kBoxWidth, textHeight), this);
@@ -94,12 +92,17 @@ void BitBox::setText(const QString& text) {
   }
 }
 
-void BitBox::paintEvent(QPaintEvent* /*event*/) {
-  QPainter painter(this);
+QStyleOptionFrame BitBox::panelOption() const {
   QStyleOptionFrame panel;
   panel.initFrom(this);
   panel.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &panel, this);
   panel.state |= QStyle::State_Sunken | QStyle::State_ReadOnly;
+  return panel;
+}
+
+void BitBox::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  const QStyleOptionFrame panel = panelOption();
   style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
   painter.setPen(palette().color(QPalette::Text));
   painter.drawText(rect(), Qt::AlignCenter, text_);

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QString>
+#include <QStyleOptionFrame>
 #include <vector>
 
 #include "device/register_map.h"
@@ -28,6 +29,9 @@ class BitBox : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // The line-edit panel the style draws for the box: sunken, read-only.
+  QStyleOptionFrame panelOption() const;
+
   QString text_;
 };
 
