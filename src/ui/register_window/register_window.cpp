@@ -27,6 +27,7 @@
 #include "ui/common/window_menus.h"
 #include "ui/register_window/compensation_page.h"
 #include "ui/register_window/dac_page.h"
+#include "ui/register_window/lazy_page.h"
 #include "ui/register_window/little_routines_page.h"
 #include "ui/register_window/pmu_page.h"
 #include "ui/register_window/read_pages.h"
@@ -66,25 +67,47 @@ RegisterWindow::RegisterWindow(Session& session, QWidget* parent)
   auto* tabs = new SideTabWidget(central);
   tabs->setObjectName(QStringLiteral("tabMain"));
   pages_ = tabs;
+  // The start-up shows the first page and composes the words of the first two; the others are
+  // built when first opened.
   systemPage_ = new SystemPage(session_, pages_);
   pmuPage_ = new PmuPage(session_, pages_);
-  dacPage_ = new DacPage(session_, pages_);
-  compensationPage_ = new CompensationPage(session_, pages_);
+  dacHolder_ = new LazyPage(
+      QStringLiteral("holderWRITEDAC"),
+      [this](QWidget* holder) {
+        dacPage_ = new DacPage(session_, holder);
+        if (dacInputShown_) {
+          dacPage_->showDacInput(*dacInputShown_);
+        }
+        return dacPage_;
+      },
+      pages_);
+  auto* compensation = new LazyPage(
+      QStringLiteral("holderCOMPENSATION"),
+      [this](QWidget* holder) { return new CompensationPage(session_, holder); }, pages_);
   auto* aboutPage = new QWidget(pages_);
   aboutPage->setObjectName(QStringLiteral("pageABOUT"));
-  readPages_ = new ReadPages(*this, this);
-  routinesPage_ = new LittleRoutinesPage(*this, pages_);
+  auto readPage = [this](const char* name, QWidget* (ReadPages::*page)() const) {
+    return new LazyPage(
+        QLatin1String(name), [this, page](QWidget*) { return (readPages()->*page)(); }, pages_);
+  };
+  auto* routines = new LazyPage(
+      QStringLiteral("holderLITTLEROUTINES"),
+      [this](QWidget* holder) { return new LittleRoutinesPage(*this, holder); }, pages_);
 
   pages_->addTab(systemPage_, QStringLiteral("WRITE SYSTEM CONTROL REG"));
   pages_->addTab(pmuPage_, QStringLiteral("WRITE PMU REG"));
-  pages_->addTab(dacPage_, QStringLiteral("WRITE DAC REG"));
-  pages_->addTab(compensationPage_, QStringLiteral("COMPENSATION SELECTION"));
+  pages_->addTab(dacHolder_, QStringLiteral("WRITE DAC REG"));
+  pages_->addTab(compensation, QStringLiteral("COMPENSATION SELECTION"));
   pages_->addTab(aboutPage, QStringLiteral("ABOUT"));
-  pages_->addTab(readPages_->readSystemPage(), QStringLiteral("READ SYSTEM CONTROL REG"));
-  pages_->addTab(readPages_->readPmuPage(), QStringLiteral("READ PMU REG"));
-  pages_->addTab(readPages_->readDacPage(), QStringLiteral("READ DAC REG"));
-  pages_->addTab(readPages_->readStatusPage(), QStringLiteral("READ STATUS REG"));
-  pages_->addTab(routinesPage_, QStringLiteral("LITTLE ROUTINES"));
+  pages_->addTab(readPage("holderREADSYS", &ReadPages::readSystemPage),
+                 QStringLiteral("READ SYSTEM CONTROL REG"));
+  pages_->addTab(readPage("holderREADPMU", &ReadPages::readPmuPage),
+                 QStringLiteral("READ PMU REG"));
+  pages_->addTab(readPage("holderREADDAC", &ReadPages::readDacPage),
+                 QStringLiteral("READ DAC REG"));
+  pages_->addTab(readPage("holderREADSTATUS", &ReadPages::readStatusPage),
+                 QStringLiteral("READ STATUS REG"));
+  pages_->addTab(routines, QStringLiteral("LITTLE ROUTINES"));
   layout->addWidget(pages_, 1);
   layout->addWidget(buildCommonControls());
   setCentralWidget(central);
@@ -207,7 +230,9 @@ void RegisterWindow::startUp() {
   {
     const QSignalBlocker block(pages_);
     pages_->setCurrentIndex(kPageWriteSystem);
-    dacPage_->dacTabs()->setCurrentIndex(0);
+    if (dacPage_ != nullptr) {  // a DAC page built later starts on its first sub-page
+      dacPage_->dacTabs()->setCurrentIndex(0);
+    }
   }
 
   // 3. The system control register, written twice.
@@ -264,7 +289,7 @@ void RegisterWindow::showDacPage(int dacSubPage) {
   raise();
   activateWindow();
   pages_->setCurrentIndex(kPageWriteDac);
-  dacPage_->dacTabs()->setCurrentIndex(dacSubPage);
+  dacPage()->dacTabs()->setCurrentIndex(dacSubPage);
 }
 
 void RegisterWindow::onPageChanged(int page) {
@@ -303,12 +328,12 @@ void RegisterWindow::onPageChanged(int page) {
     case kPageReadPmu:
       loadFrame_->setVisible(false);
       channelFrame_->setVisible(false);
-      readPages_->enterReadPmuPage();
+      readPages()->enterReadPmuPage();
       break;
     case kPageReadDac:
       loadFrame_->setVisible(false);
       channelFrame_->setVisible(false);
-      readPages_->enterReadDacPage();
+      readPages()->enterReadDacPage();
       break;
     case kPageLittleRoutines:
       loadFrame_->setVisible(false);
@@ -329,7 +354,24 @@ void RegisterWindow::onChannel(int channel, bool ticked) {
   w.refreshPmuChannels();
   w.dacRequestWord |= w.chanBits;
   session_.showSerialWord(w.pmuWord);
-  dacPage_->showDacInput(w.chanBits);
+  // The DAC page's input display follows the channels; a page not built yet shows them when
+  // it is.
+  dacInputShown_ = w.chanBits;
+  if (dacPage_ != nullptr) {
+    dacPage_->showDacInput(w.chanBits);
+  }
+}
+
+DacPage* RegisterWindow::dacPage() const {
+  dacHolder_->content();
+  return dacPage_;
+}
+
+ReadPages* RegisterWindow::readPages() {
+  if (readPages_ == nullptr) {
+    readPages_ = new ReadPages(*this, this);
+  }
+  return readPages_;
 }
 
 void RegisterWindow::rejectSerialWord(const QString& text) {

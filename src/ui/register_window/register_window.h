@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "ui/common/window_apis.h"
 #include "ui/common/window_hub.h"
@@ -22,9 +23,8 @@ class QTabWidget;
 
 namespace kv4410::ui {
 
-class CompensationPage;
 class DacPage;
-class LittleRoutinesPage;
+class LazyPage;
 class PmuPage;
 class ReadPages;
 class Selector;
@@ -69,7 +69,7 @@ class RegisterWindow : public QMainWindow,
   QLineEdit* serialWordField() const { return serialField_; }
   SystemPage* systemPage() const { return systemPage_; }
   PmuPage* pmuPage() const { return pmuPage_; }
-  DacPage* dacPage() const { return dacPage_; }
+  DacPage* dacPage() const;  // built now when it was not yet
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -77,6 +77,7 @@ class RegisterWindow : public QMainWindow,
 
  private:
   QWidget* buildCommonControls();
+  ReadPages* readPages();
 
   void onPageChanged(int page);
   void onChannel(int channel, bool ticked);
@@ -92,10 +93,11 @@ class RegisterWindow : public QMainWindow,
   QTabWidget* pages_ = nullptr;
   SystemPage* systemPage_ = nullptr;
   PmuPage* pmuPage_ = nullptr;
-  DacPage* dacPage_ = nullptr;
-  CompensationPage* compensationPage_ = nullptr;
-  ReadPages* readPages_ = nullptr;
-  LittleRoutinesPage* routinesPage_ = nullptr;
+  LazyPage* dacHolder_ = nullptr;
+  DacPage* dacPage_ = nullptr;      // nullptr until the DAC page is built
+  ReadPages* readPages_ = nullptr;  // built with the first read page opened
+  // The channels last shown in the DAC page's input display.
+  std::optional<std::int32_t> dacInputShown_;
 
   QLineEdit* serialField_ = nullptr;
   QLabel* readField_ = nullptr;

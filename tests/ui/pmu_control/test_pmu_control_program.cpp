@@ -146,8 +146,9 @@ class TestPmuControlProgram : public QObject {
   void clampAndComparatorButtonsOpenDacPage() {
     Program p;
     auto* pages = find<QTabWidget>(p.reg, "tabMain");
-    auto* dacTabs = find<QTabWidget>(p.reg, "tabDACS");
     QVERIFY(clickButton(p.pmu, "cmdClamp"));
+    auto* dacTabs = find<QTabWidget>(p.reg, "tabDACS");
+    QVERIFY(dacTabs != nullptr && dacTabs->isVisible());
     QCOMPARE((std::pair{pages->currentIndex(), dacTabs->currentIndex()}), (std::pair{2, 1}));
     QVERIFY(clickButton(p.pmu, "cmdComp"));
     QCOMPARE((std::pair{pages->currentIndex(), dacTabs->currentIndex()}), (std::pair{2, 2}));
