@@ -18,6 +18,15 @@ void WindowHub::setFactory(WindowId id, Factory factory) {
   factories_[id] = std::move(factory);
 }
 
+void WindowHub::buildWhenOpened(WindowId id) {
+  builtWhenOpened_.insert(id);
+}
+
+std::optional<int> WindowHub::pendingChoice(Mirrored id) const {
+  const auto found = pendingChoices_.find(id);
+  return found != pendingChoices_.end() ? std::optional<int>(found->second) : std::nullopt;
+}
+
 bool WindowHub::available(WindowId id) const {
   return factories_.count(id) != 0 || windows_.count(id) != 0;
 }
@@ -45,6 +54,10 @@ ManagedWindow* WindowHub::window(WindowId id) {
   watch(id, created);
   created->widget()->hide();
   created->startUp();
+  // Its start-up has taken the choices kept for it.
+  for (auto it = pendingChoices_.begin(); it != pendingChoices_.end();) {
+    it = mirroredSelector(it->first).window == id ? pendingChoices_.erase(it) : std::next(it);
+  }
   return created;
 }
 
@@ -70,6 +83,10 @@ Selector* WindowHub::selector(Mirrored id) const {
 
 void WindowHub::mirror(Mirrored id, int index) {
   const WindowId owner = mirroredSelector(id).window;
+  if (available(owner) && !exists(owner) && builtWhenOpened_.count(owner) != 0) {
+    pendingChoices_[id] = index;
+    return;
+  }
   if (!available(owner) || window(owner) == nullptr) {
     return;
   }

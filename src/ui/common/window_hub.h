@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <optional>
+#include <set>
 #include <vector>
 
 namespace kv4410::ui {
@@ -36,6 +38,11 @@ class WindowHub {
   // A window kind the program has; without a factory the window's menu entries stay disabled
   // and mirroring into it does nothing.
   void setFactory(WindowId id, Factory factory);
+  // A window that mirroring does not build: until it is first shown or reached, the hub keeps
+  // the latest choice mirrored into each of its selectors, and the window starts from those.
+  void buildWhenOpened(WindowId id);
+  // The latest choice mirrored into a selector whose window was not built yet.
+  std::optional<int> pendingChoice(Mirrored id) const;
   bool available(WindowId id) const;
   bool exists(WindowId id) const;
 
@@ -48,8 +55,9 @@ class WindowHub {
   void registerSelector(Mirrored id, Selector* selector);
   Selector* selector(Mirrored id) const;
 
-  // Sets a selector of another window, creating that window first; runs its handler only when
-  // the selection actually changes. Does nothing when the window kind is not available.
+  // Sets a selector of another window, creating that window first (or keeping the choice for a
+  // window built when opened); runs its handler only when the selection actually changes. Does
+  // nothing when the window kind is not available.
   void mirror(Mirrored id, int index);
 
   // Adopts a window built outside a factory (the main window builds itself first).
@@ -63,6 +71,8 @@ class WindowHub {
   std::map<WindowId, ManagedWindow*> windows_;
   std::vector<WindowId> creationOrder_;
   std::map<Mirrored, Selector*> selectors_;
+  std::set<WindowId> builtWhenOpened_;
+  std::map<Mirrored, int> pendingChoices_;
   std::map<WindowId, QMetaObject::Connection> destroyedWatch_;
 
   void forget(WindowId id);

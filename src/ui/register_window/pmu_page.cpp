@@ -13,10 +13,10 @@
 #include "device/register_map.h"
 #include "ui/common/bit_display.h"
 #include "ui/common/mirrored_selectors.h"
+#include "ui/common/register_fields.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
-#include "ui/common/register_fields.h"
 
 namespace kv4410::ui {
 
@@ -161,9 +161,12 @@ void PmuPage::onRange(int index) {
   session_.words.pmuWord =
       withField(session_.words.pmuWord, field(PmuField::Range), index >= 0 ? index : 0);
   showWord();
-  // The sweep window has the five real ranges only; the two "INT RANGE" codes stay here.
+  // The sweep window has the five real ranges only; the two "INT RANGE" codes stay here. The
+  // PMU control window is set here too rather than through the sweep window's handler: that
+  // window is built only when first opened.
   if (index >= 0 && index <= 4) {
     session_.hub().mirror(Mirrored::SweepCurrentRange, index);
+    session_.hub().mirror(Mirrored::PmuCurrentRange, index);
   }
 }
 

@@ -41,7 +41,7 @@ class ListWindow : public QWidget, public ManagedWindow {
   // window being started, not build a second one.
   void startUp() override {
     log_.push_back(isVisible() ? "start-up, visible" : "start-up, hidden");
-    selector->select(0);
+    selector->select(hub_.pendingChoice(Mirrored::PmuMeasure).value_or(0));
     QCOMPARE(hub_.window(WindowId::PmuControl), static_cast<ManagedWindow*>(this));
     hub_.mirror(Mirrored::PmuMeasure, 0);
   }
@@ -139,6 +139,26 @@ class SelectorTest : public QObject {
     QCOMPARE(log.size(), std::size_t{4});
     hub.destroyAll();
     QVERIFY(!hub.exists(WindowId::PmuControl));
+  }
+
+  // A window built when opened: mirroring keeps the latest choice instead of building it, the
+  // window starts from that choice, and afterwards mirroring reaches it as any other.
+  void windowBuiltWhenOpenedStartsFromTheLatestChoice() {
+    std::vector<std::string> log;
+    WindowHub hub;
+    hub.setFactory(WindowId::PmuControl, [&] { return new ListWindow(hub, log); });
+    hub.buildWhenOpened(WindowId::PmuControl);
+    hub.mirror(Mirrored::PmuMeasure, 1);
+    hub.mirror(Mirrored::PmuMeasure, 2);
+    QVERIFY(!hub.exists(WindowId::PmuControl) && log.empty());
+    QVERIFY(hub.pendingChoice(Mirrored::PmuMeasure) == std::optional<int>(2));
+    hub.show(WindowId::PmuControl);
+    QCOMPARE(log,
+             (std::vector<std::string>{"created", "start-up, hidden", "handler 2", "handler 0"}));
+    QVERIFY(!hub.pendingChoice(Mirrored::PmuMeasure).has_value());
+    hub.mirror(Mirrored::PmuMeasure, 1);
+    QCOMPARE(log.back(), std::string("handler 1"));
+    hub.destroyAll();
   }
 
   // A window the program does not have is left alone; a window deleted elsewhere leaves the

@@ -68,6 +68,7 @@ class TestPmuControlProgram : public QObject {
         {Mirrored::RegisterLatched, Mirrored::PmuLatched, 1, 1, 0x003FE4A4},
         {Mirrored::RegisterThermal, Mirrored::PmuThermal, 5, 5, 0x003FE4B8},
         {Mirrored::RegisterCurrentGain, Mirrored::PmuCurrentGain, 1, 1, 0x003FE4E0},
+        {Mirrored::RegisterCurrentRange, Mirrored::PmuCurrentRange, 1, 1, 0x0F20B300},
         {Mirrored::PmuMeasure, Mirrored::RegisterMeasure, 2, 2, -1},
         {Mirrored::PmuCompare, Mirrored::RegisterCompare, 1, 1, -1},
         {Mirrored::PmuLatched, Mirrored::RegisterLatched, 1, 1, -1},
@@ -107,6 +108,9 @@ class TestPmuControlProgram : public QObject {
   // the list of that window, with the table's object name and items.
   void mirroredSelectorTableMatchesTheWindows() {
     Program p;
+    // The sweep window is built when first opened, not by the lists mirrored into it.
+    QVERIFY(!p.session().hub().exists(WindowId::Sweep));
+    QVERIFY(p.session().hub().window(WindowId::Sweep) != nullptr);
     int walked = 0;
     for (const ui::MirroredSelectorDef& def : ui::mirroredSelectors()) {
       if (!p.session().hub().exists(def.window)) {
@@ -125,6 +129,27 @@ class TestPmuControlProgram : public QObject {
       QCOMPARE(items, def.items);
     }
     QCOMPARE(walked, 16);  // seven of the register window, seven of PMU control, two of sweeps
+  }
+
+  // The sweep window, opened after the other windows' choices, starts from the choices
+  // mirrored into it and sends nothing back: a register-window choice it has no item for
+  // (the die temperature, an INT RANGE code) stays as it is, and no word goes out.
+  void sweepWindowOpenedLaterKeepsTheOtherWindowsChoices() {
+    Program p;
+    QVERIFY(selectTab(p.reg, "tabMain", 1));
+    QVERIFY(chooseItem(p.selector(Mirrored::RegisterCurrentRange)->list(), 1));  // ±20uA
+    QVERIFY(chooseItem(p.selector(Mirrored::RegisterMeasure)->list(), 0));       // current
+    QVERIFY(chooseItem(p.selector(Mirrored::RegisterCurrentRange)->list(), 5));  // DISABLE INT
+    QVERIFY(chooseItem(p.selector(Mirrored::RegisterMeasure)->list(), 2));       // die temp
+    const std::size_t mark = p.f.mark();
+    p.session().hub().show(WindowId::Sweep);
+    QCOMPARE(
+        (QStringList{p.selector(Mirrored::RegisterCurrentRange)->list()->currentText(),
+                     p.selector(Mirrored::RegisterMeasure)->list()->currentText(),
+                     p.selector(Mirrored::SweepCurrentRange)->list()->currentText(),
+                     p.selector(Mirrored::SweepMeasure)->list()->currentText()}),
+        (QStringList{"DISABLE INT RANGE", "Measure Die Temp Sensor", "20uA", "Measure Current"}));
+    QCOMPARE(p.f.sentWords(mark).size(), std::size_t{0});
   }
 
   void measoutWarningCancelRestoresSerialWord() {
