@@ -29,10 +29,16 @@ QSize SideTabBar::tabSizeHint(int index) const {
 // overlap.
 QPixmap SideTabBar::tabShape(const QStyleOptionTab& option) const {
   const qreal ratio = devicePixelRatioF();
+  // A window that loses the activation draws its tabs again; where the palette gives active and
+  // inactive windows the same colours, the shapes are the same and are drawn once.
+  QStyle::State state = option.state;
+  if (option.palette.isEqual(QPalette::Active, QPalette::Inactive)) {
+    state &= ~QStyle::State_Active;
+  }
   const QString key = QStringLiteral("kv4410-side-tab-%1x%2-%3-%4-%5-%6-%7")
                           .arg(option.rect.width())
                           .arg(option.rect.height())
-                          .arg(static_cast<int>(option.state))
+                          .arg(static_cast<int>(state))
                           .arg(static_cast<int>(option.position))
                           .arg(static_cast<int>(option.selectedPosition))
                           .arg(ratio)
