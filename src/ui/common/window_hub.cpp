@@ -27,6 +27,22 @@ std::optional<int> WindowHub::pendingChoice(Mirrored id) const {
   return found != pendingChoices_.end() ? std::optional<int>(found->second) : std::nullopt;
 }
 
+void WindowHub::startSelector(Mirrored id, int fallback) {
+  Selector* target = selector(id);
+  if (target == nullptr) {
+    return;
+  }
+  const std::optional<int> kept = pendingChoice(id);
+  if (!kept) {
+    target->select(fallback);
+    return;
+  }
+  const bool outer = takingKeptChoice_;
+  takingKeptChoice_ = true;
+  target->select(*kept);
+  takingKeptChoice_ = outer;
+}
+
 bool WindowHub::available(WindowId id) const {
   return factories_.count(id) != 0 || windows_.count(id) != 0;
 }
@@ -82,6 +98,9 @@ Selector* WindowHub::selector(Mirrored id) const {
 }
 
 void WindowHub::mirror(Mirrored id, int index) {
+  if (takingKeptChoice_) {
+    return;
+  }
   const WindowId owner = mirroredSelector(id).window;
   if (available(owner) && !exists(owner) && builtWhenOpened_.count(owner) != 0) {
     pendingChoices_[id] = index;

@@ -43,6 +43,11 @@ class WindowHub {
   void buildWhenOpened(WindowId id);
   // The latest choice mirrored into a selector whose window was not built yet.
   std::optional<int> pendingChoice(Mirrored id) const;
+  // For a window's start-up: sets the selector to the choice kept for it, without mirroring
+  // anything while its handler runs (the choice came from the other windows, which show it or
+  // have moved on since); with no choice kept, selects `fallback` as a user would, and its
+  // handler reaches the other windows.
+  void startSelector(Mirrored id, int fallback);
   bool available(WindowId id) const;
   bool exists(WindowId id) const;
 
@@ -73,6 +78,7 @@ class WindowHub {
   std::map<Mirrored, Selector*> selectors_;
   std::set<WindowId> builtWhenOpened_;
   std::map<Mirrored, int> pendingChoices_;
+  bool takingKeptChoice_ = false;
   std::map<WindowId, QMetaObject::Connection> destroyedWatch_;
 
   void forget(WindowId id);

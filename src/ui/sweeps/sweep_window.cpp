@@ -349,20 +349,12 @@ QWidget* SweepWindow::buildTimeTab() {
 // ---- start-up and handlers ------------------------------------------------------------------
 
 void SweepWindow::startUp() {
-  // The charts start without point handles. A list that another window set before this one was
-  // built takes that choice; it came from those windows, which show it already (or have since
-  // moved to an item this list does not have), so nothing is sent back to them. A list nobody
-  // set starts on its first item, chosen as a user would choose it, and reaches the others.
+  // The charts start without point handles; each list starts from the choice the other
+  // windows mirrored here before this window was built, or from its first item.
   Strip1_->setHandles(false);
   Strip2_->setHandles(false);
-  const WindowHub& hub = session_.hub();
-  const auto start = [this](Selector* list, std::optional<int> choice) {
-    takingChoice_ = choice.has_value();
-    list->select(choice.value_or(0));
-    takingChoice_ = false;
-  };
-  start(selSweepI_, hub.pendingChoice(Mirrored::SweepCurrentRange));
-  start(selMeasureVI_, hub.pendingChoice(Mirrored::SweepMeasure));
+  session_.hub().startSelector(Mirrored::SweepCurrentRange, 0);
+  session_.hub().startSelector(Mirrored::SweepMeasure, 0);
   session_.sweep.sweepChanBits = kAllChannels;
 }
 
@@ -373,10 +365,8 @@ void SweepWindow::onSweepRange(int index) {
   measure::SweepState& sweep = session_.sweep;
   sweep.sweepPmuWord = measure::withSweepRange(sweep.sweepPmuWord, index);
   session_.conversion.rangeIndex = static_cast<std::int16_t>(index);
-  if (!takingChoice_) {
-    session_.hub().mirror(Mirrored::PmuCurrentRange, index);
-    session_.hub().mirror(Mirrored::RegisterCurrentRange, index);
-  }
+  session_.hub().mirror(Mirrored::PmuCurrentRange, index);
+  session_.hub().mirror(Mirrored::RegisterCurrentRange, index);
   Text1_->setText(hexText(sweep.sweepPmuWord, 8));
 }
 
@@ -389,10 +379,8 @@ void SweepWindow::onMeasure(int index) {
   sweep.sweepPmuWord = measure::withSweepMeasure(sweep.sweepPmuWord, sweep.measureMode);
   // This list has voltage first; the other windows list "Measure Current" (0) first.
   const int otherIndex = index == 0 ? 1 : 0;
-  if (!takingChoice_) {
-    session_.hub().mirror(Mirrored::RegisterMeasure, otherIndex);
-    session_.hub().mirror(Mirrored::PmuMeasure, otherIndex);
-  }
+  session_.hub().mirror(Mirrored::RegisterMeasure, otherIndex);
+  session_.hub().mirror(Mirrored::PmuMeasure, otherIndex);
   Text1_->setText(hexText(sweep.sweepPmuWord, 8));
 }
 

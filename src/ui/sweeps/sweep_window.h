@@ -95,8 +95,6 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
 
   Selector* selSweepI_ = nullptr;
   Selector* selMeasureVI_ = nullptr;
-  // True while the start-up takes a choice that another window mirrored here earlier.
-  bool takingChoice_ = false;
   Selector* selDela_ = nullptr;
   Selector* selMDelay_ = nullptr;
   std::array<QCheckBox*, 4> PMUCHSEL_{};

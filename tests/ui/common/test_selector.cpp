@@ -41,7 +41,7 @@ class ListWindow : public QWidget, public ManagedWindow {
   // window being started, not build a second one.
   void startUp() override {
     log_.push_back(isVisible() ? "start-up, visible" : "start-up, hidden");
-    selector->select(hub_.pendingChoice(Mirrored::PmuMeasure).value_or(0));
+    hub_.startSelector(Mirrored::PmuMeasure, 0);
     QCOMPARE(hub_.window(WindowId::PmuControl), static_cast<ManagedWindow*>(this));
     hub_.mirror(Mirrored::PmuMeasure, 0);
   }
