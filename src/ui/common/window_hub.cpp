@@ -7,6 +7,18 @@
 
 namespace kv4410::ui {
 
+namespace {
+
+// Drops the entries, keyed by mirrored selector, of the selectors that belong to the window.
+template <typename Map>
+void eraseSelectorsOf(Map& map, WindowId window) {
+  for (auto it = map.begin(); it != map.end();) {
+    it = mirroredSelector(it->first).window == window ? map.erase(it) : std::next(it);
+  }
+}
+
+}  // namespace
+
 WindowHub::~WindowHub() {
   destroyAll();
   for (auto& [id, connection] : destroyedWatch_) {
@@ -70,10 +82,7 @@ ManagedWindow* WindowHub::window(WindowId id) {
   watch(id, created);
   created->widget()->hide();
   created->startUp();
-  // Its start-up has taken the choices kept for it.
-  for (auto it = pendingChoices_.begin(); it != pendingChoices_.end();) {
-    it = mirroredSelector(it->first).window == id ? pendingChoices_.erase(it) : std::next(it);
-  }
+  eraseSelectorsOf(pendingChoices_, id);  // its start-up has taken them
   return created;
 }
 
@@ -98,15 +107,15 @@ Selector* WindowHub::selector(Mirrored id) const {
 }
 
 void WindowHub::mirror(Mirrored id, int index) {
-  if (takingKeptChoice_) {
+  const WindowId owner = mirroredSelector(id).window;
+  if (takingKeptChoice_ || !available(owner)) {
     return;
   }
-  const WindowId owner = mirroredSelector(id).window;
-  if (available(owner) && !exists(owner) && builtWhenOpened_.count(owner) != 0) {
+  if (!exists(owner) && builtWhenOpened_.count(owner) != 0) {
     pendingChoices_[id] = index;
     return;
   }
-  if (!available(owner) || window(owner) == nullptr) {
+  if (window(owner) == nullptr) {
     return;
   }
   if (Selector* target = selector(id)) {
@@ -142,9 +151,7 @@ void WindowHub::destroyAll() {
 
 void WindowHub::forget(WindowId id) {
   windows_.erase(id);
-  for (auto it = selectors_.begin(); it != selectors_.end();) {
-    it = mirroredSelector(it->first).window == id ? selectors_.erase(it) : std::next(it);
-  }
+  eraseSelectorsOf(selectors_, id);
   if (auto found = destroyedWatch_.find(id); found != destroyedWatch_.end()) {
     QObject::disconnect(found->second);
     destroyedWatch_.erase(found);
