@@ -4,6 +4,7 @@
 // nothing above it knows which one it talks to. No call throws or blocks for ever: a board that
 // is absent or gone answers with an error status.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 
@@ -40,6 +41,9 @@ inline constexpr std::uint8_t kDirIn = 1;   // board to host
 
 using BoardList = std::array<std::uint8_t, 128>;
 
+// How long one vendor request may wait for the board unless a run shortens it.
+inline constexpr std::chrono::milliseconds kDefaultTransferTimeout{1000};
+
 class BoardAccess {
  public:
   virtual ~BoardAccess() = default;
@@ -56,6 +60,9 @@ class BoardAccess {
   virtual Status Vendor_Request(std::int32_t handle, std::uint8_t request, std::uint16_t value,
                                 std::uint16_t index, std::uint8_t direction, std::uint16_t length,
                                 std::uint8_t* data) = 0;
+  // How long each later Vendor_Request may wait for the board; boards that never wait on a
+  // bus ignore it.
+  virtual void setTransferTimeout(std::chrono::milliseconds /*timeout*/) {}
 };
 
 }  // namespace kv4410::board

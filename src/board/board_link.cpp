@@ -180,4 +180,18 @@ void BoardLink::ShowUSBError(int code) {
   }
 }
 
+void BoardLink::setTransferTimeout(std::chrono::milliseconds timeout) {
+  transferTimeout_ = timeout;
+  board_.setTransferTimeout(timeout);
+}
+
+BoardLink::QuickTransfers::QuickTransfers(BoardLink& link)
+    : link_(link), before_(link.transferTimeout()) {
+  link_.setTransferTimeout(kRunTransferTimeout);
+}
+
+BoardLink::QuickTransfers::~QuickTransfers() {
+  link_.setTransferTimeout(before_);
+}
+
 }  // namespace kv4410::board

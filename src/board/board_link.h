@@ -2,6 +2,7 @@
 // BoardLink: the one connection to the evaluation board. Start-up (LoadUSB), serial-word
 // writes, 24-bit readbacks, ADC readings, the one-line board commands and the error messages.
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -27,6 +28,10 @@ inline constexpr std::uint8_t kCFeedforward = 229;  // 0xE5, value 1 "220pF", 2 
 inline constexpr std::uint8_t kStartAdc = 232;      // 0xE8
 inline constexpr std::uint8_t kReadAdc = 233;       // 0xE9, in, 3 bytes
 }  // namespace request
+
+// How long a vendor request may wait inside a run: a sweep step's three requests (a word, 232
+// and 233) then block a board that stopped answering for at most about a quarter of a second.
+inline constexpr std::chrono::milliseconds kRunTransferTimeout{80};
 
 inline constexpr const char* kFirmwareFileName = "KV4410SPI.hex";
 inline constexpr std::size_t kFirmwarePathBufferSize = 513;  // 512 characters and a zero byte
@@ -85,6 +90,24 @@ class BoardLink {
 
   void ShowUSBError(int code);
 
+  // How long each later vendor request may wait for the board (kDefaultTransferTimeout at
+  // first).
+  void setTransferTimeout(std::chrono::milliseconds timeout);
+  std::chrono::milliseconds transferTimeout() const { return transferTimeout_; }
+  // While it lives, requests wait at most kRunTransferTimeout; then the timeout before it
+  // returns.
+  class QuickTransfers {
+   public:
+    explicit QuickTransfers(BoardLink& link);
+    ~QuickTransfers();
+    QuickTransfers(const QuickTransfers&) = delete;
+    QuickTransfers& operator=(const QuickTransfers&) = delete;
+
+   private:
+    BoardLink& link_;
+    std::chrono::milliseconds before_;
+  };
+
   // One vendor request as it went to the board, for the traffic view.
   struct RequestRecord {
     std::uint64_t number = 0;  // 1 for the first request of the link
@@ -116,6 +139,7 @@ class BoardLink {
   std::uint64_t failedRequests_ = 0;
   std::uint64_t requestCount_ = 0;
   RequestObserver observer_;
+  std::chrono::milliseconds transferTimeout_ = kDefaultTransferTimeout;
   std::uint8_t transfer_[3] = {0, 0, 0};
   std::filesystem::path firmwarePath_;
   PathBuffer pathBuffer_{};

@@ -102,10 +102,7 @@ std::vector<LibusbBoard::Listing> LibusbBoard::survey(std::uint16_t vendorId,
     Listing listing{device};
     listing.openError = usb_->open(device);
     if (listing.openError == UsbError::None) {
-      const ram_loader::Probe answer = ram_loader::probe(*usb_);
-      listing.firmware = answer == ram_loader::Probe::Firmware ? Firmware::Ours
-                         : answer == ram_loader::Probe::Loader ? Firmware::NotLoaded
-                                                               : Firmware::Unknown;
+      listing.firmware = askFirmware();
       usb_->close();
     }
     listings.push_back(std::move(listing));
@@ -113,31 +110,61 @@ std::vector<LibusbBoard::Listing> LibusbBoard::survey(std::uint16_t vendorId,
   return listings;
 }
 
+LibusbBoard::Firmware LibusbBoard::askFirmware() {
+  switch (ram_loader::probe(*usb_)) {
+    case ram_loader::Probe::Firmware:
+      return Firmware::Ours;
+    case ram_loader::Probe::Loader:
+      return Firmware::NotLoaded;
+    case ram_loader::Probe::Unknown:
+      break;
+  }
+  return Firmware::Unknown;
+}
+
+bool LibusbBoard::take(const UsbDeviceInfo& device, bool oursOnly) {
+  if (usb_->open(device) != UsbError::None) {
+    return false;
+  }
+  if ((!oursOnly || askFirmware() == Firmware::Ours) &&
+      usb_->claimInterface(kInterface) == UsbError::None) {
+    device_ = device;
+    return true;
+  }
+  usb_->close();  // not ours, or e.g. its permissions are not in place yet: looked at again
+  return false;
+}
+
 bool LibusbBoard::reopenAfterLoad() {
   const UsbDeviceInfo old = device_;
-  for (unsigned waited = 0; waited < ram_loader::kReturnLimitMs; waited += ram_loader::kPollMs) {
+  // By the clock, not by counting looks: a look at the old device may wait for its answer.
+  const std::uint64_t start = usb_->clockMs();
+  while (usb_->clockMs() - start < ram_loader::kReturnLimitMs) {
     usb_->sleepMs(ram_loader::kPollMs);
     std::vector<UsbDeviceInfo> devices;
     if (usb_->listDevices(devices) != UsbError::None) {
       continue;
     }
     // Until the hub has reported the departure, the old device is still listed at its old
-    // address, and opening it gives a handle on a device that is gone.
-    const bool oldListed = std::any_of(devices.begin(), devices.end(), [&old](const auto& d) {
+    // address: opening it fails, or gives a handle on a device that is gone and does not answer.
+    // A board that runs the firmware without leaving the bus stays there too, and answers as
+    // our firmware.
+    const auto stayed = std::find_if(devices.begin(), devices.end(), [&old](const auto& d) {
       return d.bus == old.bus && d.address == old.address;
     });
+    if (stayed != devices.end()) {
+      if (take(*stayed, true)) {
+        return true;
+      }
+      continue;
+    }
     const auto back = std::find_if(devices.begin(), devices.end(), [&old](const auto& d) {
       return d.bus == old.bus && d.portPath == old.portPath && d.address != old.address &&
              d.vendorId == old.vendorId && d.productId == old.productId;
     });
-    if (oldListed || back == devices.end() || usb_->open(*back) != UsbError::None) {
-      continue;
-    }
-    if (usb_->claimInterface(kInterface) == UsbError::None) {
-      device_ = *back;
+    if (back != devices.end() && take(*back, false)) {
       return true;
     }
-    usb_->close();  // e.g. its permissions are not in place yet: try again
   }
   return false;
 }
@@ -164,13 +191,18 @@ Status LibusbBoard::Download_Firmware(std::int32_t handle, const std::filesystem
     case ram_loader::LoadResult::Loaded:
       break;
   }
-  // The board leaves the bus with the new firmware and comes back at the same port.
+  // The board leaves the bus with the new firmware and comes back at the same port, or stays.
   lose();
   if (!reopenAfterLoad()) {
     return status::kFirmwareDownloadFailed;
   }
   open_ = true;
   return status::kOk;
+}
+
+void LibusbBoard::setTransferTimeout(std::chrono::milliseconds timeout) {
+  const auto held = std::clamp(timeout, std::chrono::milliseconds{1}, kDefaultTransferTimeout);
+  timeoutMs_ = static_cast<unsigned>(held.count());
 }
 
 Status LibusbBoard::Vendor_Request(std::int32_t handle, std::uint8_t request, std::uint16_t value,
@@ -190,7 +222,7 @@ Status LibusbBoard::Vendor_Request(std::int32_t handle, std::uint8_t request, st
   }
   const UsbResult result =
       usb_->controlTransfer(static_cast<std::uint8_t>(kVendorOut | (in ? kDeviceToHost : 0)),
-                            request, value, index, buffer.data(), length, kRequestTimeoutMs);
+                            request, value, index, buffer.data(), length, timeoutMs_);
   switch (result.error) {
     case UsbError::None:
       break;

@@ -168,4 +168,10 @@ void LibusbTransport::sleepMs(unsigned milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+std::uint64_t LibusbTransport::clockMs() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
 }  // namespace kv4410::board

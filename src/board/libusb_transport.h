@@ -21,6 +21,7 @@ class LibusbTransport final : public UsbTransport {
                             std::uint16_t index, std::uint8_t* data, std::uint16_t length,
                             unsigned timeoutMs) override;
   void sleepMs(unsigned milliseconds) override;
+  std::uint64_t clockMs() override;
 
  private:
   libusb_context* context_ = nullptr;  // null when libusb could not start: every call fails

@@ -24,6 +24,10 @@ class TracingBoard final : public BoardAccess {
   Status Vendor_Request(std::int32_t handle, std::uint8_t request, std::uint16_t value,
                         std::uint16_t index, std::uint8_t direction, std::uint16_t length,
                         std::uint8_t* data) override;
+  // Forwarded without a line: it changes no traffic.
+  void setTransferTimeout(std::chrono::milliseconds timeout) override {
+    inner_->setTransferTimeout(timeout);
+  }
 
   BoardAccess& inner() { return *inner_; }
 

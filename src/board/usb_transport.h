@@ -54,6 +54,9 @@ class UsbTransport {
                                     std::uint16_t value, std::uint16_t index, std::uint8_t* data,
                                     std::uint16_t length, unsigned timeoutMs) = 0;
   virtual void sleepMs(unsigned milliseconds) = 0;
+  // A monotonic clock in milliseconds: waits measure by it the time spent in transfers as well
+  // as in sleeps.
+  virtual std::uint64_t clockMs() = 0;
 };
 
 }  // namespace kv4410::board

@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "board/board_link.h"
+#include "board/recording_board.h"
+#include "board/tracing_board.h"
+
 namespace kv4410::board {
 namespace {
 
@@ -41,8 +45,9 @@ const char* const kSmallImage = ":020000000102FB\n:00000001FF\n";
 
 // Records every call in `log`; the `failAt`-th control transfer answers `failure`. Once the
 // CPU starts, the first board leaves the bus: each list after that shows, by the letters of
-// `lists`, the Old device still (a hub that reports the departure late), Both the old device
-// and the returned one at address 9 of the same port, or it is Absent; then the New one only.
+// `lists`, the Old device still (a hub that reports the departure late: it cannot be opened),
+// Both the old device and the returned one at address 9 of the same port, or it is Absent; then
+// the New one only; or the board Stays at its old address, running. Timeouts move the clock.
 class FakeTransport : public UsbTransport {
  public:
   std::vector<UsbDeviceInfo> devices = {
@@ -54,17 +59,18 @@ class FakeTransport : public UsbTransport {
   std::string log;          // "list, open 1@5, claim 0, ctrl 40 A0 E600, sleep 50, close"
   std::vector<Bytes> sent;  // by each control transfer (zeros for IN)
   unsigned slept = 0;
+  std::uint64_t clock = 0;
 
   UsbError listDevices(std::vector<UsbDeviceInfo>& out) override {
     note("list");
-    const char shown = !gone_ ? 'O' : listed_ < lists.size() ? lists[listed_++] : 'N';
+    shown_ = !gone_ ? 'O' : listed_ < lists.size() ? lists[listed_++] : 'N';
     out.clear();
     for (const auto& device : devices) {
       const bool left = gone_ && &device == &devices[0];
-      if (!left || shown == 'O' || shown == 'B') {
+      if (!left || shown_ == 'O' || shown_ == 'B' || shown_ == 'S') {
         out.push_back(device);
       }
-      if (left && (shown == 'B' || shown == 'N')) {
+      if (left && (shown_ == 'B' || shown_ == 'N')) {
         out.push_back(device);
         out.back().address = 9;
       }
@@ -73,7 +79,7 @@ class FakeTransport : public UsbTransport {
   }
   UsbError open(const UsbDeviceInfo& device) override {
     note("open " + std::to_string(device.bus) + "@" + std::to_string(device.address));
-    return openError;
+    return gone_ && shown_ == 'O' && device.address == 5 ? UsbError::NoDevice : openError;
   }
   UsbError claimInterface(int number) override {
     note("claim " + std::to_string(number));
@@ -93,6 +99,7 @@ class FakeTransport : public UsbTransport {
     // The CPU runs the new firmware: the board leaves the bus.
     gone_ = gone_ || (request == 0xA0 && value == 0xE600 && length == 1 && data[0] == 0);
     const UsbResult result = sent.size() == failAt ? failure : UsbResult{UsbError::None, length};
+    clock += result.error == UsbError::Timeout ? timeoutMs : 0;
     if ((type & 0x80) != 0 && result.error == UsbError::None) {
       std::copy_n(Bytes{0x34, 0x12, 0xAB}.begin(), std::min(result.transferred, 3), data);
     }
@@ -101,12 +108,15 @@ class FakeTransport : public UsbTransport {
   void sleepMs(unsigned ms) override {
     note("sleep " + std::to_string(ms));
     slept += ms;
+    clock += ms;
   }
+  std::uint64_t clockMs() override { return clock; }
 
  private:
   void note(const std::string& call) { log += (log.empty() ? "" : ", ") + call; }
   bool gone_ = false;
   std::size_t listed_ = 0;
+  char shown_ = 'O';
 };
 
 // A libusb board on a fake transport, connected to the first board unless told otherwise, and
@@ -204,32 +214,43 @@ TEST(LibusbBoard, FirmwareLoadsInBlocksThenWaitsForTheBoardToComeBack) {
   EXPECT_EQ(rig.usb->sent, blocks);
 }
 
-TEST(LibusbBoard, BoardIsReopenedOnlyOnceItLeftAndCameBackAtANewAddress) {
+TEST(LibusbBoard, BoardIsReopenedOnceItCameBackAtANewAddressOrAnsweredAsOurFirmware) {
+  const std::string back = "list, open 1@9, claim 0, ctrl 40 E0 0000";
+  const std::string asked = "list, open 1@5, ctrl C0 A0 E600 in 1, ";
   struct Case {
     const char* what;
     std::string lists;
     Status status;
     unsigned slept;
+    std::string last;                       // the log from the last list on, with the start
+    UsbError firstAnswer = UsbError::None;  // of the first look at a board that stays
   };
   const Case cases[] = {
-      {"late disconnect", "OOOO", 0, 250},
-      {"late disconnect, then a gap", "OOOAAA", 0, 350},
-      {"new address listed beside the old", "BBB", 0, 200},
-      {"old device never leaves", std::string(100, 'O'), 3004, 5000},
-      {"never comes back", std::string(100, 'A'), 3004, 5000},
-      {"comes back at the last look", std::string(99, 'A'), 0, 5000},
+      {"late disconnect", "OOOO", 0, 250, back},
+      {"late disconnect, then a gap", "OOOAAA", 0, 350, back},
+      {"new address listed beside the old", "BBB", 0, 200, back},
+      {"old device never leaves", std::string(100, 'O'), 3004, 5000, "list, open 1@5"},
+      {"never comes back", std::string(100, 'A'), 3004, 5000, "list"},
+      {"comes back at the last look", std::string(99, 'A'), 0, 5000, back},
+      {"stays, running our firmware", "S", 0, 50, asked + "claim 0, ctrl 40 E0 0000",
+       UsbError::Stall},
+      {"stays, its loader answers", std::string(100, 'S'), 3004, 5000, asked + "close"},
+      // The wait is measured by the clock: the look that timed out took 1 s of the 5.
+      {"stays, first look times out", std::string(100, 'S'), 3004, 4000, asked + "close",
+       UsbError::Timeout},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Rig rig;
     rig.usb->lists = c.lists;
+    rig.usb->failAt = c.firstAnswer == UsbError::None ? 0 : 4;  // reset, image, run, the look
+    rig.usb->failure = {c.firstAnswer, 0};
     EXPECT_EQ(rig.load(kSmallImage), c.status);
     EXPECT_EQ(rig.usb->slept, c.slept) << "looks every 50 ms for at most 5 s";
     EXPECT_EQ(rig.start(), c.status == 0 ? 0 : 3001);
     const std::string& log = rig.usb->log;
-    EXPECT_EQ(log.substr(log.rfind("list")),
-              c.status == 0 ? "list, open 1@9, claim 0, ctrl 40 E0 0000" : "list");
-    EXPECT_EQ(log.find("open"), log.rfind("open")) << "opened once";
+    EXPECT_EQ(log.substr(log.rfind("list")), c.last);
+    EXPECT_EQ(log.find("claim"), log.rfind("claim")) << "taken once";
   }
 }
 
@@ -366,6 +387,29 @@ TEST(LibusbBoard, SeveralBoardsAreNamedByBusAndPortAndListedWithTheirFirmware) {
   listed = rig.board.survey(kVendorId, kProductId);
   EXPECT_EQ(listed[1].firmware, LibusbBoard::Firmware::Unknown);
   EXPECT_EQ(listed[1].openError, UsbError::Access);
+}
+
+TEST(LibusbBoard, ARunShortensTheWaitOfEachRequestUntilItEnds) {
+  auto* usb = new FakeTransport;
+  TracingBoard traced(std::make_unique<LibusbBoard>(std::unique_ptr<UsbTransport>(usb)),
+                      [](std::string_view) {});
+  testing::RecordingReporter reporter;
+  BoardLink link(traced, reporter);
+  link.LoadUSB(std::filesystem::temp_directory_path() / "kv4410_no_such_file.hex");
+  usb->log.clear();
+  {
+    const BoardLink::QuickTransfers quick(link);
+    link.SPIWrite(29, 0x0F21B300);
+    EXPECT_EQ(link.readAdcNow(), 0x1234);
+    link.setTransferTimeout(std::chrono::milliseconds{0});  // libusb would wait for ever
+    link.pulseLoad();
+  }
+  link.loadHigh();
+  link.setTransferTimeout(std::chrono::milliseconds{5000});
+  link.loadLow();
+  EXPECT_EQ(usb->log,
+            "ctrl 40 DD B300 index 0F21 80 ms, ctrl 40 E8 0000 80 ms, ctrl C0 E9 0000 in 3 80 ms, "
+            "ctrl 40 DE 0000 1 ms, ctrl 40 E2 0000, ctrl 40 E3 0000");
 }
 
 }  // namespace
