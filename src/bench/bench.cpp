@@ -1,0 +1,678 @@
+#include "bench/bench.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "device/conversions.h"
+
+namespace kv4410::bench {
+
+namespace {
+
+// The chip's start-up state: system control word (all clamps and comparators on, comparator
+// bias, clamp alarm, MEASOUT gain 0.2, thermal shutdown at 130 degC) and PMU word (enabled,
+// force voltage, +-2mA, measure voltage, FIN connected, clamp and comparator output on).
+constexpr std::int32_t kStartUpSysWord = 0x003FE4A0;
+constexpr std::int32_t kStartUpPmuWord = 0x0F21B300;
+constexpr std::int32_t kAllChannels = 0x0F000000;
+// Clearing a system control field clears bits 28..31 too: they never belong to the word.
+constexpr std::int32_t kClearHighBits = 0x0FFFFFFF;
+constexpr std::int32_t kSystemReadRequest = 0x10000000;
+constexpr std::uint8_t kChannelsMax = 0x0F;
+constexpr float kVrefMax = 5.0F;
+// The PMU range codes that switch "always on external range" without choosing a range.
+constexpr std::uint32_t kExtRangeOff = 5;
+constexpr std::uint32_t kExtRangeOn = 6;
+
+std::int32_t withField(std::int32_t word, const FieldDef& field, std::uint32_t value) {
+  return static_cast<std::int32_t>(composeField(static_cast<std::uint32_t>(word), field, value));
+}
+
+std::int32_t channelBits(std::uint8_t channels) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(channels) << 24);
+}
+
+std::string noSuch(Setting which, int value) {
+  return "There is no " + std::string(settingName(which)) + " " + std::to_string(value) + ".";
+}
+
+}  // namespace
+
+Bench::Bench(board::BoardAccess& board, board::Reporter& reporter, measure::Clock& clock)
+    : Bench(nullptr, &board, nullptr, reporter, clock) {}
+
+Bench::Bench(board::OpenedBoard board, board::Reporter& reporter, measure::Clock& clock)
+    : Bench(std::move(board.access), nullptr, board.simulated, reporter, clock) {}
+
+Bench::Bench(std::unique_ptr<board::BoardAccess> owned, board::BoardAccess* board,
+             board::SimulatedBoard* simulated, board::Reporter& reporter, measure::Clock& clock)
+    : ownedBoard_(std::move(owned)),
+      simulated_(simulated),
+      clock_(clock),
+      link_(ownedBoard_
+                ? *ownedBoard_
+                : (board != nullptr ? *board : throw std::invalid_argument("Bench needs a board")),
+            reporter),
+      channelTest_(words_, conversion_, sender_, link_, clock_) {
+  sweep_.sweepChanBits = channelBits(sweepChannels_.value());
+  link_.setRequestObserver([this](const board::BoardLink::RequestRecord& record) {
+    chip_.take(record);
+    traffic_.notify(record);
+  });
+}
+
+Bench::~Bench() {
+  link_.setRequestObserver(nullptr);
+}
+
+// ---- the board ------------------------------------------------------------------------------
+
+Refusal Bench::startUp(const std::filesystem::path& firmwarePath) {
+  if (started_) {
+    return std::string("The board was started already.");
+  }
+  started_ = true;
+  link_.LoadUSB(firmwarePath);
+
+  // The system control register, written twice.
+  words_.sysWord |= kStartUpSysWord;
+  sender_.SPIout(words_.sysWord);
+  sender_.SPIout(words_.sysWord);
+
+  // The first selections compose the PMU word; no channel is selected yet, so none of the PMU
+  // words composed here goes out. The range list reaches the PMU control window first, whose
+  // start-up chooses force voltage and measure current and writes the FIN DAC for 0 V: with
+  // no channel bit, the chip takes that word for no register at all.
+  composeRange(CurrentRange::Range2mA);
+  conversion_.vref = 5.0F;
+  composePmuField(field(PmuField::Force), 0);
+  composeMeasure(MeasureSelect::Current);
+  const std::optional<std::int32_t> zeroVolts =
+      codeForVoltage(0.0, conversion_.vref, kDefaultOffsetCode);
+  words_.dacWord =
+      composePmuWindowDacWord(zeroVolts.value_or(0), kModeX1, kFinDacBase, words_.chanBits,
+                              ForceSelection::Voltage, static_cast<int>(CurrentRange::Range2mA));
+  sender_.SPIout(words_.dacWord);
+  composeMeasure(MeasureSelect::Voltage);
+  composePmuField(field(PmuField::Compare), static_cast<std::uint32_t>(CompareMode::Current));
+
+  // The system page's boxes: guard function and guard alarm off, clamp alarm on, the 10k
+  // force/sense switch open, DUTGND per device. Each of its four lists then reaches the PMU
+  // control window, which sends the system word.
+  composeSystem(withField(words_.sysWord, field(SysField::GuardEn), 0));
+  composeSystem(withField(words_.sysWord, field(SysField::GuardAlarm), 0));
+  composeSystem(withField(words_.sysWord, field(SysField::ClampAlarm), 1));
+  composeSystem(withField(words_.sysWord, field(SysField::ForceSense10k), 0));
+  composeSystem(withField(words_.sysWord, field(SysField::Dutgnd), 0));
+  const SettingValues start;
+  composeSystem(static_cast<std::int32_t>(composeMeasoutGainList(
+      static_cast<std::uint32_t>(words_.sysWord), static_cast<int>(start.measoutGain))));
+  sendSystemWord();
+  composeSystem(
+      withField(words_.sysWord, field(SysField::Gain0), static_cast<int>(start.currentGain)));
+  sendSystemWord();
+  composeSystem(static_cast<std::int32_t>(composeThermalList(
+      static_cast<std::uint32_t>(words_.sysWord), static_cast<int>(start.thermal))));
+  sendSystemWord();
+  composeSystem(static_cast<std::int32_t>(composeLatchList(
+      static_cast<std::uint32_t>(words_.sysWord), static_cast<int>(start.alarmLatch))));
+  sendSystemWord();
+
+  // All four channels, and every channel's PMU register.
+  words_.chanBits = kAllChannels;
+  words_.pmuWord |= kStartUpPmuWord;
+  Refusal refusal = sendPmuWord();
+
+  // Compensation switches: 220pF feed-forward, 100pF compensation.
+  link_.setCFeedforward(1);
+  link_.setCComp(1);
+
+  sweep_.sweepChanBits = channelBits(start.sweepChannels);
+  currentRange_.set(start.currentRange);
+  measure_.set(start.measure);
+  compare_.set(start.compare);
+  currentGain_.set(start.currentGain);
+  measoutGain_.set(start.measoutGain);
+  thermal_.set(start.thermal);
+  alarmLatch_.set(start.alarmLatch);
+  sweepChannels_.set(start.sweepChannels);
+  return refusal;
+}
+
+Refusal Bench::resetChip() {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  // The chip's registers go back to their reset values; the stored words are kept.
+  link_.resetChip();
+  return std::nullopt;
+}
+
+Refusal Bench::pulseLoad() {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  link_.pulseLoad();
+  // After the pulse the line is left high, as the /LOAD box then shows.
+  return setLoadHigh(true);
+}
+
+Refusal Bench::setLoadHigh(bool high) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  if (high == loadHigh_) {
+    return std::nullopt;
+  }
+  if (high) {
+    link_.loadHigh();
+  } else {
+    link_.loadLow();
+  }
+  loadHigh_ = high;
+  return std::nullopt;
+}
+
+Refusal Bench::setCComp(int value) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  if (value < 1 || value > 2) {
+    return std::string("The compensation switch has the positions 1 (100pF) and 2 (1nF).");
+  }
+  link_.setCComp(static_cast<std::uint16_t>(value));
+  return std::nullopt;
+}
+
+Refusal Bench::setCFeedforward(int value) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  if (value < 1 || value > 3) {
+    return std::string(
+        "The feed-forward switch has the positions 1 (220pF), 2 (1nF) and 3 (10nF).");
+  }
+  link_.setCFeedforward(static_cast<std::uint16_t>(value));
+  return std::nullopt;
+}
+
+// ---- stored words ---------------------------------------------------------------------------
+
+Refusal Bench::sendingRefused() const {
+  if (active_ == Active::ChannelTest) {
+    return std::string(kChannelTestRunning);
+  }
+  return std::nullopt;
+}
+
+Refusal Bench::sendPmuWord() {
+  // Without a channel bit the chip would take the word for a system control write.
+  if ((static_cast<std::uint32_t>(words_.pmuWord) & kChannelMask) == 0) {
+    return std::string(kNoChannelSelected);
+  }
+  sender_.SPIout(words_.pmuWord);
+  return std::nullopt;
+}
+
+void Bench::sendSystemWord() {
+  sender_.SPIout(words_.sysWord);
+}
+
+void Bench::composePmuField(const FieldDef& field, std::uint32_t value) {
+  // The word carries the present channel selection and nothing above bit 27.
+  words_.refreshPmuChannels();
+  words_.pmuWord = withField(words_.pmuWord, field, value);
+}
+
+void Bench::composeSystem(std::int32_t word) {
+  words_.sysWord = word & kClearHighBits;
+}
+
+Refusal Bench::sendWord(std::int32_t word) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  if (word < 0 || static_cast<std::uint32_t>(word) > kWordMask) {
+    return std::string("Number too large. Please reenter code between 0 and x1FFFFFFF.");
+  }
+  sender_.SPIout(word);
+  return std::nullopt;
+}
+
+Refusal Bench::setChannels(std::uint8_t channels) {
+  if (channels > kChannelsMax) {
+    return std::string("There are four channels: 0x0 to 0xF.");
+  }
+  words_.chanBits = channelBits(channels);
+  words_.refreshPmuChannels();
+  words_.dacRequestWord |= words_.chanBits;
+  return std::nullopt;
+}
+
+Refusal Bench::writeSystemWord() {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  sendSystemWord();
+  return std::nullopt;
+}
+
+Refusal Bench::writePmuWord() {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  words_.pmuChannelsForWrite();
+  return sendPmuWord();
+}
+
+Refusal Bench::setPmuField(PmuField which, std::uint32_t value) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  const bool extRangeSwitch = value == kExtRangeOff || value == kExtRangeOn;
+  if (which == PmuField::Measure || which == PmuField::Compare ||
+      (which == PmuField::Range && !extRangeSwitch)) {
+    return std::string("That field belongs to a shared setting; choose it there.");
+  }
+  const FieldDef& f = field(which);
+  if (value > (f.mask() >> f.lowBit)) {
+    return "The field " + std::string(f.key) + " takes 0 to " +
+           std::to_string(f.mask() >> f.lowBit) + ".";
+  }
+  composePmuField(f, value);
+  return sendPmuWord();
+}
+
+Refusal Bench::setSystemField(SysField which, std::uint32_t value) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  if (which == SysField::Gain0 || which == SysField::Gain1 || which == SysField::ThermalEn ||
+      which == SysField::ShutdownTemp || which == SysField::Latch) {
+    return std::string("That field belongs to a shared setting; choose it there.");
+  }
+  const FieldDef& f = field(which);
+  if (value > (f.mask() >> f.lowBit)) {
+    return "The field " + std::string(f.key) + " takes 0 to " +
+           std::to_string(f.mask() >> f.lowBit) + ".";
+  }
+  composeSystem(withField(words_.sysWord, f, value));
+  sendSystemWord();
+  return std::nullopt;
+}
+
+Refusal Bench::writeDac(DacGroup group, int level, DacRegister reg, std::uint16_t code) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  if (!groupHasLevel(group, level) || (group == DacGroup::Offset && reg != DacRegister::X1)) {
+    return "The " + std::string(groupName(group)) + " DAC has no such register.";
+  }
+  words_.dacWord = composeDacWord(static_cast<std::int16_t>(level), code, modeOf(reg),
+                                  groupBase(group), words_.chanBits);
+  sender_.SPIout(words_.dacWord);
+  return std::nullopt;
+}
+
+Refusal Bench::setVref(float volts) {
+  if (!(volts > 0.0F && volts <= kVrefMax)) {  // NaN too
+    return std::string("Number too large. Please reenter voltage between 0V and +5V.");
+  }
+  conversion_.vref = volts;
+  return std::nullopt;
+}
+
+std::optional<std::uint32_t> Bench::readBack(std::int32_t requestWord) {
+  if (sendingRefused()) {
+    return std::nullopt;
+  }
+  sender_.SPIout(requestWord);
+  return link_.SPIRead();
+}
+
+std::optional<std::uint16_t> Bench::readAdc() {
+  if (sendingRefused()) {
+    return std::nullopt;
+  }
+  return link_.readAdcNow();
+}
+
+std::optional<float> Bench::readMiGain() {
+  // GAIN0 (bit 6) of the system control register decides the current-measure gain; the chip
+  // is asked every time, since a reset or another face may have changed it.
+  const std::optional<std::uint32_t> reply = readBack(kSystemReadRequest);
+  if (!reply) {
+    return std::nullopt;
+  }
+  conversion_.miGain = miGainFromReadback(*reply);
+  return conversion_.miGain;
+}
+
+// ---- shared settings ------------------------------------------------------------------------
+
+SettingValues Bench::settings() const {
+  SettingValues v;
+  v.currentRange = currentRange_.value();
+  v.measure = measure_.value();
+  v.compare = compare_.value();
+  v.currentGain = currentGain_.value();
+  v.measoutGain = measoutGain_.value();
+  v.thermal = thermal_.value();
+  v.alarmLatch = alarmLatch_.value();
+  v.sweepChannels = sweepChannels_.value();
+  v.cycleDelay = cycleDelay_.value();
+  v.sampleDelay = sampleDelay_.value();
+  return v;
+}
+
+template <typename T, typename Apply>
+Refusal Bench::change(Setting which, Observable<T>& setting, T value, Apply apply) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  const int number = static_cast<int>(value);
+  if (number < 0 || number >= valueCount(which)) {
+    return noSuch(which, number);
+  }
+  if (setting.value() == value) {
+    return std::nullopt;
+  }
+  Refusal refusal = apply();
+  setting.set(value);
+  return refusal;
+}
+
+void Bench::composeRange(CurrentRange range) {
+  const auto index = static_cast<int>(range);
+  composePmuField(field(PmuField::Range), static_cast<std::uint32_t>(index));
+  conversion_.rangeIndex = static_cast<std::int16_t>(index);
+  sweep_.sweepPmuWord = measure::withSweepRange(sweep_.sweepPmuWord, index);
+}
+
+void Bench::composeMeasure(MeasureSelect measure) {
+  composePmuField(field(PmuField::Measure), static_cast<std::uint32_t>(measure));
+  // The sweep measures voltage or current only; the other choices leave its mode.
+  if (measure == MeasureSelect::Voltage || measure == MeasureSelect::Current) {
+    sweep_.measureMode = measure == MeasureSelect::Voltage ? measure::MeasureMode::Voltage
+                                                           : measure::MeasureMode::Current;
+    sweep_.sweepPmuWord = measure::withSweepMeasure(sweep_.sweepPmuWord, sweep_.measureMode);
+  }
+}
+
+Refusal Bench::setCurrentRange(CurrentRange range) {
+  return change(Setting::CurrentRange, currentRange_, range, [&] {
+    composeRange(range);
+    return sendPmuWord();
+  });
+}
+
+Refusal Bench::setMeasure(MeasureSelect measure) {
+  return change(Setting::Measure, measure_, measure, [&] {
+    composeMeasure(measure);
+    return sendPmuWord();
+  });
+}
+
+Refusal Bench::setCompare(CompareMode mode) {
+  return change(Setting::Compare, compare_, mode, [&] {
+    composePmuField(field(PmuField::Compare), static_cast<std::uint32_t>(mode));
+    return sendPmuWord();
+  });
+}
+
+Refusal Bench::setCurrentGain(CurrentGain gain) {
+  return change(Setting::CurrentGain, currentGain_, gain, [&] {
+    composeSystem(
+        withField(words_.sysWord, field(SysField::Gain0), static_cast<std::uint32_t>(gain)));
+    sendSystemWord();
+    return Refusal{};
+  });
+}
+
+Refusal Bench::setMeasoutGain(MeasoutGain gain) {
+  return change(Setting::MeasoutGain, measoutGain_, gain, [&] {
+    composeSystem(static_cast<std::int32_t>(composeMeasoutGainList(
+        static_cast<std::uint32_t>(words_.sysWord), static_cast<int>(gain))));
+    sendSystemWord();
+    return Refusal{};
+  });
+}
+
+Refusal Bench::setThermal(ThermalShutdown thermal) {
+  return change(Setting::Thermal, thermal_, thermal, [&] {
+    composeSystem(static_cast<std::int32_t>(
+        composeThermalList(static_cast<std::uint32_t>(words_.sysWord), static_cast<int>(thermal))));
+    sendSystemWord();
+    return Refusal{};
+  });
+}
+
+Refusal Bench::setAlarmLatch(AlarmLatch latch) {
+  return change(Setting::AlarmLatch, alarmLatch_, latch, [&] {
+    words_.sysWord = static_cast<std::int32_t>(
+        composeLatchList(static_cast<std::uint32_t>(words_.sysWord), static_cast<int>(latch)));
+    // Only the register window's "UNLATCHED" clears the bits above the word.
+    if (latch == AlarmLatch::Unlatched) {
+      composeSystem(words_.sysWord);
+    }
+    sendSystemWord();
+    return Refusal{};
+  });
+}
+
+void Bench::applySweepChannels() {
+  // Only the sweep's selection: the register window's chanBits stay as they are.
+  words_.pmuWord = (words_.pmuWord & 0x00FFFFFF) | sweep_.sweepChanBits;
+  words_.dacRequestWord |= sweep_.sweepChanBits;
+}
+
+Refusal Bench::setSweepChannels(std::uint8_t channels) {
+  if (channels > kChannelsMax) {
+    return std::string("There are four channels: 0x0 to 0xF.");
+  }
+  if (channels == sweepChannels_.value()) {
+    return std::nullopt;
+  }
+  sweep_.sweepChanBits = channelBits(channels);
+  applySweepChannels();
+  sweepChannels_.set(channels);
+  return std::nullopt;
+}
+
+Refusal Bench::setCycleDelay(int item) {
+  if (item < 0 || item >= kCycleDelayItems) {
+    return std::string("The cycle delay list has the items 0 to 5.");
+  }
+  if (item != cycleDelay_.value()) {
+    sweep_.delays.chooseCycle(item);
+    cycleDelay_.set(item);
+  }
+  return std::nullopt;
+}
+
+Refusal Bench::setSampleDelay(int item) {
+  if (item < 0 || item >= kSampleDelayItems) {
+    return std::string("The sample delay list has the items 0 to 9.");
+  }
+  if (item != sampleDelay_.value()) {
+    sweep_.delays.chooseSample(cycleDelay_.value(), item);
+    sampleDelay_.set(item);
+  }
+  return std::nullopt;
+}
+
+std::optional<int> Bench::indexIn(View view, Setting setting) const {
+  const SettingValues v = settings();
+  int value = 0;
+  switch (setting) {
+    case Setting::CurrentRange:
+      value = static_cast<int>(v.currentRange);
+      break;
+    case Setting::Measure:
+      value = static_cast<int>(v.measure);
+      break;
+    case Setting::Compare:
+      value = static_cast<int>(v.compare);
+      break;
+    case Setting::CurrentGain:
+      value = static_cast<int>(v.currentGain);
+      break;
+    case Setting::MeasoutGain:
+      value = static_cast<int>(v.measoutGain);
+      break;
+    case Setting::Thermal:
+      value = static_cast<int>(v.thermal);
+      break;
+    case Setting::AlarmLatch:
+      value = static_cast<int>(v.alarmLatch);
+      break;
+  }
+  return listIndex(view, setting, value);
+}
+
+Refusal Bench::chooseIn(View view, Setting setting, int index) {
+  const std::optional<int> value = valueAt(view, setting, index);
+  if (!value) {
+    return "Item " + std::to_string(index) + " of that list is no " +
+           std::string(settingName(setting)) + ".";
+  }
+  switch (setting) {
+    case Setting::CurrentRange:
+      return setCurrentRange(static_cast<CurrentRange>(*value));
+    case Setting::Measure:
+      return setMeasure(static_cast<MeasureSelect>(*value));
+    case Setting::Compare:
+      return setCompare(static_cast<CompareMode>(*value));
+    case Setting::CurrentGain:
+      return setCurrentGain(static_cast<CurrentGain>(*value));
+    case Setting::MeasoutGain:
+      return setMeasoutGain(static_cast<MeasoutGain>(*value));
+    case Setting::Thermal:
+      return setThermal(static_cast<ThermalShutdown>(*value));
+    case Setting::AlarmLatch:
+      return setAlarmLatch(static_cast<AlarmLatch>(*value));
+  }
+  return std::nullopt;
+}
+
+// ---- runs -----------------------------------------------------------------------------------
+
+measure::RunContext Bench::runContext() {
+  return {link_, sender_, words_, conversion_, sweep_, clock_};
+}
+
+Refusal Bench::hold(Active kind) {
+  active_ = kind;
+  holder_.set(std::string(kind == Active::Sweep     ? kSweepRunning
+                          : kind == Active::TimeRun ? kTimeRunRunning
+                                                    : kChannelTestRunning));
+  return std::nullopt;
+}
+
+Refusal Bench::startSweep(const measure::SweepRequest& request) {
+  if (Refusal holder = busy()) {
+    return holder;
+  }
+  if (const auto refusal = measure::checkSweepFields(request)) {
+    return refusal->message;
+  }
+  // PLOT evaluates the sweep's PMU 0 box again: its channels replace the PMU word's.
+  applySweepChannels();
+  sweepRun_ = std::make_unique<measure::SweepRun>(
+      runContext(), measure::RunSettings{conversion_.vref, static_cast<int>(currentRange_.value())},
+      request);
+  return hold(Active::Sweep);
+}
+
+Refusal Bench::startTimeRun(double forceVolts) {
+  if (Refusal holder = busy()) {
+    return holder;
+  }
+  if (const auto refusal = measure::checkForceField(forceVolts)) {
+    return refusal->message;
+  }
+  timeRun_ = std::make_unique<measure::TimeRun>(
+      runContext(), measure::RunSettings{conversion_.vref, static_cast<int>(currentRange_.value())},
+      forceVolts);
+  return hold(Active::TimeRun);
+}
+
+Refusal Bench::loadChannelTest() {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  measure::loadChannelTest(words_, conversion_, sender_, link_);
+  testLoaded_ = true;
+  return std::nullopt;
+}
+
+Refusal Bench::startChannelTest() {
+  if (Refusal holder = busy()) {
+    return holder;
+  }
+  if (!testLoaded_) {
+    loadChannelTest();
+  }
+  channelTest_.start();
+  return hold(Active::ChannelTest);
+}
+
+std::optional<double> Bench::advanceRun() {
+  std::optional<double> wait;
+  switch (active_) {
+    case Active::None:
+      return std::nullopt;
+    case Active::Sweep:
+      wait = sweepRun_->advance();
+      break;
+    case Active::TimeRun:
+      wait = timeRun_->advance();
+      break;
+    case Active::ChannelTest:
+      wait = channelTest_.advance();
+      break;
+  }
+  if (!wait) {
+    active_ = Active::None;
+    holder_.set(std::nullopt);
+  }
+  return wait;
+}
+
+void Bench::runToEnd() {
+  while (const std::optional<double> wait = advanceRun()) {
+    clock_.waitUntil(clock_.now() + *wait);
+  }
+}
+
+bool Bench::stopRun() {
+  if (active_ == Active::Sweep) {
+    sweepRun_->stop();
+    return true;
+  }
+  if (active_ == Active::TimeRun) {
+    timeRun_->stop();
+    return true;
+  }
+  return false;
+}
+
+// ---- traffic and saved state ----------------------------------------------------------------
+
+SubscriptionId Bench::observeTraffic(TrafficListener listener) {
+  return traffic_.subscribe(std::move(listener));
+}
+
+bool Bench::stopObservingTraffic(SubscriptionId id) {
+  return traffic_.unsubscribe(id);
+}
+
+BenchSnapshot Bench::snapshot() const {
+  return {words_, conversion_, sweep_, settings(), chip_};
+}
+
+std::vector<BoardStep> Bench::restorePlan(const BenchSnapshot& snapshot) {
+  return restoreSteps(snapshot.chip);
+}
+
+}  // namespace kv4410::bench

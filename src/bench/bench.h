@@ -1,0 +1,242 @@
+#pragma once
+// Bench: the one owner of a session with the board, without Qt. It owns the board link and its
+// start-up, the stored register words and conversion values, the settings that several windows
+// share, the runs (voltage sweep, measurement versus time, channel test) and what the chip
+// holds. Every word a setting, a button or a run sends is composed here, so every face sends
+// the same words.
+//
+// How a face uses it: it reads the words and settings by const reference, subscribes to the
+// settings it shows (and to holder(), to disable its controls while another run has the
+// board), and turns each user action into one Bench call. A call that sends nothing returns a
+// refusal saying why. A face that drives a run calls advanceRun() and waits the seconds it
+// returns (from its event loop or in a plain loop) until it returns nothing. Single-threaded:
+// every call, and every notification, happens on the caller's thread.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/chip_image.h"
+#include "bench/observable.h"
+#include "bench/settings.h"
+#include "board/board_factory.h"
+#include "board/board_link.h"
+#include "device/dac_words.h"
+#include "device/register_map.h"
+#include "device/stored_words.h"
+#include "measure/channel_test.h"
+#include "measure/clock.h"
+#include "measure/sweep_engine.h"
+
+namespace kv4410::board {
+class SimulatedBoard;
+}
+
+namespace kv4410::bench {
+
+// Why a call sent nothing; empty when it did what was asked. A setting change on no selected
+// channel is kept (the next PMU word carries it) and still says why its word did not go out.
+using Refusal = std::optional<std::string>;
+
+inline constexpr const char* kChannelTestRunning = "The channel test is running.";
+inline constexpr const char* kSweepRunning = "The voltage sweep is running.";
+inline constexpr const char* kTimeRunRunning = "The measurement versus time is running.";
+inline constexpr const char* kNoChannelSelected = "Please select at least One PMU channel";
+
+// Everything a saved setup needs: the stored words, the conversion values, the sweep state,
+// the settings and what the chip holds.
+struct BenchSnapshot {
+  StoredWords words;
+  ConversionValues conversion;
+  measure::SweepState sweep;
+  SettingValues settings;
+  ChipImage chip;
+};
+
+class Bench {
+ public:
+  using TrafficListener = std::function<void(const board::BoardLink::RequestRecord&)>;
+
+  // `board`, `reporter` (the board's messages) and `clock` (what the runs wait on) must
+  // outlive the bench.
+  Bench(board::BoardAccess& board, board::Reporter& reporter, measure::Clock& clock);
+  // Owns the board that openBoard built.
+  Bench(board::OpenedBoard board, board::Reporter& reporter, measure::Clock& clock);
+  ~Bench();
+  Bench(const Bench&) = delete;
+  Bench& operator=(const Bench&) = delete;
+
+  // ---- the board ----
+  // The program's start-up: connection and firmware, the system control word twice, the PMU
+  // control window's start-up (its FIN DAC word for 0 V, then the system word once for each
+  // of its four system lists), the PMU word on all four channels, CFF then CCOMP at their
+  // smallest capacitors. Runs once.
+  Refusal startUp(const std::filesystem::path& firmwarePath);
+  bool started() const { return started_; }
+  const board::BoardLink& link() const { return link_; }
+  board::SimulatedBoard* simulated() const { return simulated_; }
+  // Board commands: chip reset (219); /LOAD pulse (222, then the line is driven high, 226,
+  // when it was low); the /LOAD line (226 high, 227 low; nothing when it is there already);
+  // the compensation switches (228: 1 "100pF", 2 "1nF"; 229: 1 "220pF", 2 "1nF", 3 "10nF").
+  Refusal resetChip();
+  Refusal pulseLoad();
+  Refusal setLoadHigh(bool high);
+  bool loadHigh() const { return loadHigh_; }
+  Refusal setCComp(int value);
+  Refusal setCFeedforward(int value);
+
+  // ---- stored words and conversion values ----
+  const StoredWords& words() const { return words_; }
+  const ConversionValues& conversion() const { return conversion_; }
+  const measure::SweepState& sweepState() const { return sweep_; }
+  // A raw serial word (0..0x1FFFFFFF) as typed; no stored word changes.
+  Refusal sendWord(std::int32_t word);
+  // The channels that PMU and DAC words address (bit i: PMU i); nothing is sent.
+  Refusal setChannels(std::uint8_t channels);
+  // The write buttons: the stored system word, or the PMU word with the present channels.
+  Refusal writeSystemWord();
+  Refusal writePmuWord();
+  // A field no shared setting owns, composed and sent at once as the PMU control window does:
+  // force mode, system force/sense, FIN, clamp, comparator output, enable, the range codes 5
+  // and 6 ("always on external range"); guard, alarms, clamp and comparator enables, DUTGND,
+  // the 10k force/sense switch. Fields of a shared setting are refused: use its setter.
+  Refusal setPmuField(PmuField field, std::uint32_t value);
+  Refusal setSystemField(SysField field, std::uint32_t value);
+  // A DAC register of the selected channels (the register window's DAC page), kept as dacWord.
+  Refusal writeDac(DacGroup group, int level, DacRegister reg, std::uint16_t code);
+  // The reference the conversions use, above 0 and at most 5 V; nothing is sent.
+  Refusal setVref(float volts);
+  // A read request and its 24-bit reply; the ADC reading (232, 233); the current-measure gain
+  // from the system control readback. Empty when refused.
+  std::optional<std::uint32_t> readBack(std::int32_t requestWord);
+  std::optional<std::uint16_t> readAdc();
+  std::optional<float> readMiGain();
+
+  // ---- shared settings ----
+  const Observable<CurrentRange>& currentRange() const { return currentRange_; }
+  const Observable<MeasureSelect>& measure() const { return measure_; }
+  const Observable<CompareMode>& compare() const { return compare_; }
+  const Observable<CurrentGain>& currentGain() const { return currentGain_; }
+  const Observable<MeasoutGain>& measoutGain() const { return measoutGain_; }
+  const Observable<ThermalShutdown>& thermal() const { return thermal_; }
+  const Observable<AlarmLatch>& alarmLatch() const { return alarmLatch_; }
+  const Observable<std::uint8_t>& sweepChannels() const { return sweepChannels_; }
+  const Observable<int>& cycleDelay() const { return cycleDelay_; }
+  const Observable<int>& sampleDelay() const { return sampleDelay_; }
+  SettingValues settings() const;
+
+  // A new value composes the words every window composes for it today and sends the PMU
+  // control window's word: the PMU word (range, measure, compare) or the system control word
+  // (gains, thermal shutdown, latch). The value already held sends nothing and tells nobody.
+  Refusal setCurrentRange(CurrentRange range);
+  Refusal setMeasure(MeasureSelect measure);
+  Refusal setCompare(CompareMode mode);
+  Refusal setCurrentGain(CurrentGain gain);
+  Refusal setMeasoutGain(MeasoutGain gain);
+  Refusal setThermal(ThermalShutdown thermal);
+  Refusal setAlarmLatch(AlarmLatch latch);
+  // The sweep window's selections; nothing is sent. Its channel boxes also replace the PMU
+  // word's channel bits; a sample delay repeats the present cycle delay's choice first.
+  Refusal setSweepChannels(std::uint8_t channels);
+  Refusal setCycleDelay(int item);
+  Refusal setSampleDelay(int item);
+
+  // The setting's present value as an index of the view's list (nullopt: the view keeps
+  // what it shows), and a choice of item `index` in that list.
+  std::optional<int> indexIn(View view, Setting setting) const;
+  Refusal chooseIn(View view, Setting setting, int index);
+
+  // ---- runs: one at a time ----
+  // Who has the board: "The voltage sweep is running." and the like; empty when nobody.
+  const Observable<std::optional<std::string>>& holder() const { return holder_; }
+  std::optional<std::string> busy() const { return holder_.value(); }
+  // Start a run with the present settings; refused while another runs. The checks of the
+  // entry fields come first; the run's own refusals (end below start, ...) come with its end.
+  Refusal startSweep(const measure::SweepRequest& request);
+  Refusal startTimeRun(double forceVolts);
+  // The test window's load (system word twice, all-channel PMU word, CFF, CCOMP); the first
+  // startChannelTest() runs it when no face did.
+  Refusal loadChannelTest();
+  Refusal startChannelTest();
+  // Does the running run's work up to its next wait and returns the seconds to wait; empty
+  // once it has ended (the board is free again) or when nothing runs.
+  std::optional<double> advanceRun();
+  // Advances the running run to its end, waiting on the clock.
+  void runToEnd();
+  // A sweep or time run ends at its next row; the channel test cannot be stopped.
+  bool stopRun();
+  // The last run of each kind, kept after it ended; nullptr before the first.
+  const measure::SweepRun* sweepRun() const { return sweepRun_.get(); }
+  const measure::TimeRun* timeRun() const { return timeRun_.get(); }
+  const measure::ChannelTest& channelTest() const { return channelTest_; }
+
+  // ---- traffic and saved state ----
+  // Every vendor request after it went to the board, to any number of listeners.
+  SubscriptionId observeTraffic(TrafficListener listener);
+  bool stopObservingTraffic(SubscriptionId id);
+  // What the chip holds, as followed from the traffic.
+  const ChipImage& chip() const { return chip_; }
+  BenchSnapshot snapshot() const;
+  // The steps that bring a board to the snapshot's chip image (see restoreSteps).
+  static std::vector<BoardStep> restorePlan(const BenchSnapshot& snapshot);
+
+ private:
+  enum class Active { None, Sweep, TimeRun, ChannelTest };
+
+  Bench(std::unique_ptr<board::BoardAccess> owned, board::BoardAccess* board,
+        board::SimulatedBoard* simulated, board::Reporter& reporter, measure::Clock& clock);
+
+  // kChannelTestRunning while the channel test runs: nothing may reach the board then.
+  Refusal sendingRefused() const;
+  Refusal sendPmuWord();
+  void sendSystemWord();
+  // A setting's change: refused while the channel test runs or for a value outside the
+  // setting; nothing for the value held; else `apply` composes and sends, then the listeners
+  // hear of it.
+  template <typename T, typename Apply>
+  Refusal change(Setting which, Observable<T>& setting, T value, Apply apply);
+  void composeRange(CurrentRange range);
+  void composeMeasure(MeasureSelect measure);
+  void composePmuField(const FieldDef& field, std::uint32_t value);
+  void composeSystem(std::int32_t word);
+  void applySweepChannels();
+  measure::RunContext runContext();
+  // The run of `kind` has the board from now on.
+  Refusal hold(Active kind);
+
+  std::unique_ptr<board::BoardAccess> ownedBoard_;
+  board::SimulatedBoard* simulated_;
+  measure::Clock& clock_;
+  board::BoardLink link_;
+  board::LinkWordSender sender_{link_};
+  StoredWords words_;
+  ConversionValues conversion_;
+  measure::SweepState sweep_;
+  ChipImage chip_;
+  ListenerList<board::BoardLink::RequestRecord> traffic_;
+  bool started_ = false;
+  bool loadHigh_ = false;
+  bool testLoaded_ = false;
+
+  Observable<CurrentRange> currentRange_{SettingValues{}.currentRange};
+  Observable<MeasureSelect> measure_{SettingValues{}.measure};
+  Observable<CompareMode> compare_{SettingValues{}.compare};
+  Observable<CurrentGain> currentGain_{SettingValues{}.currentGain};
+  Observable<MeasoutGain> measoutGain_{SettingValues{}.measoutGain};
+  Observable<ThermalShutdown> thermal_{SettingValues{}.thermal};
+  Observable<AlarmLatch> alarmLatch_{SettingValues{}.alarmLatch};
+  Observable<std::uint8_t> sweepChannels_{SettingValues{}.sweepChannels};
+  Observable<int> cycleDelay_{SettingValues{}.cycleDelay};
+  Observable<int> sampleDelay_{SettingValues{}.sampleDelay};
+  Observable<std::optional<std::string>> holder_{std::nullopt};
+
+  Active active_ = Active::None;
+  std::unique_ptr<measure::SweepRun> sweepRun_;
+  std::unique_ptr<measure::TimeRun> timeRun_;
+  measure::ChannelTest channelTest_;
+};
+
+}  // namespace kv4410::bench
