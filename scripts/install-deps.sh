@@ -10,7 +10,7 @@ packages=(
   libgl-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
   libcli11-dev xvfb xauth
-  dpkg-dev
+  dpkg-dev help2man lintian
 )
 
 missing=()
