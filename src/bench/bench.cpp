@@ -20,6 +20,8 @@ constexpr std::int32_t kClearHighBits = 0x0FFFFFFF;
 constexpr std::int32_t kSystemReadRequest = 0x10000000;
 constexpr std::uint8_t kChannelsMax = 0x0F;
 constexpr float kVrefMax = 5.0F;
+constexpr const char* kVrefOutOfRange =
+    "Number too large. Please reenter voltage between 0V and +5V.";
 // The PMU range codes that switch "always on external range" without choosing a range.
 constexpr std::uint32_t kExtRangeOff = 5;
 constexpr std::uint32_t kExtRangeOn = 6;
@@ -316,7 +318,7 @@ Refusal Bench::writeDac(DacGroup group, int level, DacRegister reg, std::uint16_
 
 Refusal Bench::setVref(float volts) {
   if (!(volts > 0.0F && volts <= kVrefMax)) {  // NaN too
-    return std::string("Number too large. Please reenter voltage between 0V and +5V.");
+    return std::string(kVrefOutOfRange);
   }
   conversion_.vref = volts;
   return std::nullopt;
@@ -569,31 +571,43 @@ Refusal Bench::hold(Active kind) {
   return std::nullopt;
 }
 
-Refusal Bench::startSweep(const measure::SweepRequest& request) {
+std::optional<measure::RunSettings> Bench::runSettings(std::optional<float> reference) const {
+  const float vref = reference.value_or(conversion_.vref);
+  if (!(vref > 0.0F && vref <= kVrefMax)) {
+    return std::nullopt;
+  }
+  return measure::RunSettings{vref, static_cast<int>(currentRange_.value())};
+}
+
+Refusal Bench::startSweep(const measure::SweepRequest& request, std::optional<float> reference) {
   if (Refusal holder = busy()) {
     return holder;
   }
   if (const auto refusal = measure::checkSweepFields(request)) {
     return refusal->message;
   }
+  const std::optional<measure::RunSettings> settings = runSettings(reference);
+  if (!settings) {
+    return std::string(kVrefOutOfRange);
+  }
   // PLOT evaluates the sweep's PMU 0 box again: its channels replace the PMU word's.
   applySweepChannels();
-  sweepRun_ = std::make_unique<measure::SweepRun>(
-      runContext(), measure::RunSettings{conversion_.vref, static_cast<int>(currentRange_.value())},
-      request);
+  sweepRun_ = std::make_unique<measure::SweepRun>(runContext(), *settings, request);
   return hold(Active::Sweep);
 }
 
-Refusal Bench::startTimeRun(double forceVolts) {
+Refusal Bench::startTimeRun(double forceVolts, std::optional<float> reference) {
   if (Refusal holder = busy()) {
     return holder;
   }
   if (const auto refusal = measure::checkForceField(forceVolts)) {
     return refusal->message;
   }
-  timeRun_ = std::make_unique<measure::TimeRun>(
-      runContext(), measure::RunSettings{conversion_.vref, static_cast<int>(currentRange_.value())},
-      forceVolts);
+  const std::optional<measure::RunSettings> settings = runSettings(reference);
+  if (!settings) {
+    return std::string(kVrefOutOfRange);
+  }
+  timeRun_ = std::make_unique<measure::TimeRun>(runContext(), *settings, forceVolts);
   return hold(Active::TimeRun);
 }
 

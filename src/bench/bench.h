@@ -155,8 +155,11 @@ class Bench {
   std::optional<std::string> busy() const { return holder_.value(); }
   // Start a run with the present settings; refused while another runs. The checks of the
   // entry fields come first; the run's own refusals (end below start, ...) come with its end.
-  Refusal startSweep(const measure::SweepRequest& request);
-  Refusal startTimeRun(double forceVolts);
+  // `reference` is the sweep window's own VREF choice, which the run makes the shared VREF;
+  // without it the run keeps the present VREF.
+  Refusal startSweep(const measure::SweepRequest& request,
+                     std::optional<float> reference = std::nullopt);
+  Refusal startTimeRun(double forceVolts, std::optional<float> reference = std::nullopt);
   // The test window's load (system word twice, all-channel PMU word, CFF, CCOMP); the first
   // startChannelTest() runs it when no face did.
   Refusal loadChannelTest();
@@ -204,6 +207,8 @@ class Bench {
   void composeSystem(std::int32_t word);
   void applySweepChannels();
   measure::RunContext runContext();
+  // The run's VREF and range, or why the reference is refused.
+  std::optional<measure::RunSettings> runSettings(std::optional<float> reference) const;
   // The run of `kind` has the board from now on.
   Refusal hold(Active kind);
 

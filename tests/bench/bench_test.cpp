@@ -240,6 +240,16 @@ TEST(Bench, SweepHoldsTheBoardUntilItEnds) {
   EXPECT_DOUBLE_EQ(run.points()[2].voltage, 0.9998321533203125);
   EXPECT_EQ(rig.bench.words().pmuWord, 0x0F21B300);
   EXPECT_EQ(rig.bench.busy(), std::nullopt);
+
+  // STOP ends a run at its next row, with what it measured kept.
+  EXPECT_TRUE(rig.bench.startTimeRun(1.0, 7.5F).has_value());  // no such VREF
+  ASSERT_EQ(rig.bench.startTimeRun(1.0), std::nullopt);
+  rig.bench.advanceRun();
+  EXPECT_TRUE(rig.bench.stopRun());
+  rig.bench.runToEnd();
+  EXPECT_EQ(rig.bench.timeRun()->state(), measure::Run::State::Stopped);
+  EXPECT_EQ(rig.bench.timeRun()->samples().size(), 1U);
+  EXPECT_FALSE(rig.bench.stopRun());
 }
 
 TEST(Bench, NothingReachesTheBoardWhileTheChannelTestRuns) {
