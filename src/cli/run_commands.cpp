@@ -21,6 +21,7 @@
 #include "cli/commands.h"
 #include "device/text_format.h"
 #include "measure/clock.h"
+#include "measure/run_csv.h"
 #include "measure/sweep_engine.h"
 
 namespace kv4410::cli {
@@ -120,13 +121,12 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
     return refusal->field == measure::EntryField::Board ? kBoardError : kUsageError;
   }
 
-  std::vector<std::string> lines = run->lines();
-  if (!o.timeRun) {
-    lines.push_back(formatSingle(run->min()) + "\t" + formatSingle(run->max()));
-  }
   if (o.csv.empty()) {
-    for (const std::string& line : lines) {
+    for (const std::string& line : run->lines()) {
       std::cout << line << "\n";
+    }
+    if (!o.timeRun && run->stepsDone() > 0) {
+      std::cout << formatSingle(run->min()) << "\t" << formatSingle(run->max()) << "\n";
     }
   } else {
     const measure::RunDescription description{o.timeRun ? "Measure versus time" : "Voltage sweep",
@@ -138,7 +138,7 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
                                               sweep.sweepChanBits,
                                               sweep.delays};
     std::ostream& out = o.csv == "-" ? std::cout : csvOut;
-    out << measure::csvText(description, lines);
+    out << measure::csvText(description, *run);
     if (!out.flush()) {
       std::cerr << "kv4410ctl: cannot write '" << o.csv << "'\n";
       return kUsageError;
@@ -149,9 +149,16 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
     std::cerr << "kv4410ctl: " << run->failedReadings()
               << " readings failed on the board; last status "
               << (text ? std::string(*text) : std::to_string(run->lastFailedStatus())) << "\n";
-    return kBoardError;
   }
-  return kSuccess;
+  if (run->state() == measure::Run::State::BoardLost) {
+    const auto text = board::usbErrorText(run->lostStatus());
+    std::cerr << "kv4410ctl: The board was lost after " << run->stepsDone() << " of "
+              << run->stepsPlanned() << " readings: "
+              << (text ? std::string(*text) : "status " + std::to_string(run->lostStatus()))
+              << ".\n";
+  }
+  const bool failed = run->failedReadings() > 0 || run->state() == measure::Run::State::BoardLost;
+  return failed ? kBoardError : kSuccess;
 }
 
 // The options both runs share.

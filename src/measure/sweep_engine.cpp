@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 
 #include "board/board_link.h"
 #include "device/conversions.h"
@@ -164,13 +163,21 @@ void Run::readOffsetAndGain() {
   context_.conversion.miGain = miGain_;
 }
 
-std::uint16_t Run::readAdc() {
+std::optional<std::uint16_t> Run::readAdc(int& status) {
   board::BoardLink& link = context_.link;
+  TransferMark before = transferMark();
   link.startAdc();
-  int status = link.lastStatus();
+  status = link.lastStatus();
+  if (boardLostSince(before)) {
+    return std::nullopt;
+  }
+  before = transferMark();
   const std::uint16_t code = link.ReadADC();
   if (status == 0) {
     status = link.lastStatus();
+  }
+  if (boardLostSince(before)) {
+    return std::nullopt;
   }
   if (status != 0) {
     ++failedReadings_;
@@ -178,6 +185,32 @@ std::uint16_t Run::readAdc() {
   }
   lastAdcCode_ = code;
   return code;
+}
+
+Run::TransferMark Run::transferMark() const {
+  return {context_.link.requestCount(), context_.link.failedRequests()};
+}
+
+bool Run::boardLostSince(TransferMark before) {
+  const board::BoardLink& link = context_.link;
+  if (link.requestCount() == before.requests) {
+    return false;
+  }
+  if (link.failedRequests() == before.failures) {
+    consecutiveFailures_ = 0;
+    return false;
+  }
+  ++consecutiveFailures_;
+  // A board that was unplugged answers no request again; one that fails three times running
+  // is taken as gone too, rather than spending the rest of the run on failed transfers.
+  constexpr int kFailuresInARow = 3;
+  const int status = link.lastStatus();
+  if (status != board::status::kNoDeviceConnected && consecutiveFailures_ < kFailuresInARow) {
+    return false;
+  }
+  lostStatus_ = status;
+  finish(State::BoardLost);
+  return true;
 }
 
 double Run::measuredValue(std::uint16_t a, double& adcVoltsOut) const {
@@ -271,7 +304,11 @@ bool SweepRun::prepare() {
   sweep.sweepPmuWord =
       withSweepMeasure(withSweepRange(sweep.sweepPmuWord, settings_.rangeIndex), sweep.measureMode);
   context_.conversion.rangeIndex = static_cast<std::int16_t>(settings_.rangeIndex);
+  const TransferMark pmuMark = transferMark();
   context_.sender.SPIout(sweep.sweepPmuWord);
+  if (boardLostSince(pmuMark)) {
+    return false;
+  }
   senseOhms_ = senseResistance(settings_.rangeIndex);
 
   if (request_.endVolts < request_.startVolts) {
@@ -322,18 +359,29 @@ bool SweepRun::prepare() {
   return true;
 }
 
-void SweepRun::forceStep() {
+bool SweepRun::forceStep() {
   pending_ = SweepPoint{};
   pending_.dacCode = code_;
   pending_.forcedVolts = voltageOfCode(code_, vref_, offsetCode_);
   code_ += stepCode_;
+  const TransferMark before = transferMark();
   context_.sender.SPIout(writeWord_);
+  if (boardLostSince(before)) {
+    return false;
+  }
   startWait(context_.sweep.delays.settle);
+  return true;
 }
 
-void SweepRun::readStep() {
+bool SweepRun::readStep() {
   const std::int32_t sentWord = writeWord_;
-  const std::uint16_t a = readAdc();
+  int status = 0;
+  const auto read = readAdc(status);
+  if (!read) {
+    return false;
+  }
+  const std::uint16_t a = *read;
+  rowStatuses_.push_back(status);
   SweepPoint& p = points_.emplace_back(pending_);
   const double value = measuredValue(a, p.adcVolts);
   (mode_ == MeasureMode::Current ? p.current : p.voltage) = value;
@@ -351,6 +399,7 @@ void SweepRun::readStep() {
   ++stepsDone_;
   ++index_;
   startWait(context_.sweep.delays.remainder);
+  return true;
 }
 
 std::optional<double> SweepRun::step() {
@@ -382,13 +431,17 @@ std::optional<double> SweepRun::step() {
     } else {
       counter_ += stepCode_;
     }
-    forceStep();
+    if (!forceStep()) {
+      return std::nullopt;
+    }
     phase_ = Phase::Read;
   }
   if (const auto rest = restOfWait()) {
     return rest;
   }
-  readStep();
+  if (!readStep()) {
+    return std::nullopt;
+  }
   phase_ = Phase::Force;
   // The row is a yield point: the driver runs (or the CLI prints) before the remainder wait.
   return std::max(0.0, waitStart_ + waitSeconds_ - context_.clock.now());
@@ -432,7 +485,11 @@ bool TimeRun::prepare() {
       withSweepRange(context_.words.pmuWord | sweep.sweepChanBits, settings_.rangeIndex),
       sweep.measureMode);
   context_.conversion.rangeIndex = static_cast<std::int16_t>(settings_.rangeIndex);
+  const TransferMark pmuMark = transferMark();
   context_.sender.SPIout(sweep.sweepPmuWord);
+  if (boardLostSince(pmuMark)) {
+    return false;
+  }
   // The chip measures on the chosen range, so the currents are converted with its resistor.
   senseOhms_ = senseResistance(settings_.rangeIndex);
 
@@ -465,11 +522,12 @@ bool TimeRun::prepare() {
   stepsPlanned_ = kSamples;
   samples_.clear();
   samples_.reserve(kSamples);
-  context_.sender.SPIout(writeWord_);
   lines_.push_back(std::string("temp\tADC\tADC Measured Voltage\t") +
                    (mode_ == MeasureMode::Current ? "Measure Current" : "Measured voltage") +
                    "\tsample time");
-  return true;
+  const TransferMark forceMark = transferMark();
+  context_.sender.SPIout(writeWord_);
+  return !boardLostSince(forceMark);
 }
 
 std::optional<double> TimeRun::step() {
@@ -496,8 +554,14 @@ std::optional<double> TimeRun::step() {
     return rest;
   }
   settling_ = false;
+  int status = 0;
+  const auto read = readAdc(status);
+  if (!read) {
+    return std::nullopt;
+  }
+  const std::uint16_t a = *read;
+  rowStatuses_.push_back(status);
   TimeSample s;
-  const std::uint16_t a = readAdc();
   s.measured = measuredValue(a, s.adcVolts);
   s.time = sampleTime_;
   samples_.push_back(s);
@@ -513,33 +577,6 @@ std::optional<double> TimeRun::step() {
 
 void TimeRun::addClosingLines() {
   lines_.push_back(formatSingle(min_) + "\t" + formatSingle(max_));
-}
-
-// ---- saved files ---------------------------------------------------------------------------
-
-std::string csvText(const RunDescription& d, const std::vector<std::string>& lines) {
-  static constexpr std::array<const char*, 5> kRanges = {"5uA", "20uA", "200uA", "2mA", "external"};
-  std::ostringstream out;
-  out << "# KV4410 " << d.kind << "\n";
-  out << "# Date: " << d.dateTime << "\n";
-  out << "# VREF: " << formatSingle(d.vref) << " V\n";
-  out << "# Offset DAC code: 0x" << HexText(d.offsetCode) << "\n";
-  out << "# Current range: " << kRanges[static_cast<std::size_t>(std::clamp(d.rangeIndex, 0, 4))]
-      << "\n";
-  out << "# Measure: " << (d.mode == MeasureMode::Current ? "current" : "voltage") << "\n";
-  out << "# Channels:";
-  for (int c = 0; c < 4; ++c) {
-    if ((d.channelBits & (1 << (24 + c))) != 0) {
-      out << " PMU" << c;
-    }
-  }
-  out << "\n# Delays: settle " << formatSingle(d.delays.settle) << " s, remainder "
-      << formatSingle(d.delays.remainder) << " s, cycle " << formatSingle(d.delays.cycle) << " s\n";
-  for (std::string line : lines) {
-    std::replace(line.begin(), line.end(), '\t', ',');
-    out << line << "\n";
-  }
-  return out.str();
 }
 
 }  // namespace kv4410::measure

@@ -111,14 +111,16 @@ struct RunContext {
 // The common part of both runs.
 class Run {
  public:
-  enum class State { NotStarted, Running, Finished, Stopped, Refused };
+  // BoardLost: the board stopped answering (no device, or three failed transfers in a row)
+  // and the run ended there, keeping the rows measured before.
+  enum class State { NotStarted, Running, Finished, Stopped, Refused, BoardLost };
 
   virtual ~Run() = default;
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
 
   // Does the work up to the next wait; returns the seconds to wait before the next advance, or
-  // nullopt once the run has ended (finished, stopped or refused). Waits shorter than
+  // nullopt once the run has ended (finished, stopped, refused or board lost). Waits shorter than
   // kInlineWaitLimit that are not preceded by a row are waited inside the advance.
   std::optional<double> advance();
   // The run ends at its next row: what was measured is kept, and min and max cover it.
@@ -126,7 +128,8 @@ class Run {
 
   State state() const { return state_; }
   bool ended() const {
-    return state_ == State::Finished || state_ == State::Stopped || state_ == State::Refused;
+    return state_ == State::Finished || state_ == State::Stopped || state_ == State::Refused ||
+           state_ == State::BoardLost;
   }
   // Set when the run was refused after its preparation (end below start, a code outside
   // 0..0xFFFF, a step code of 0); nothing beyond the preparation words was sent.
@@ -156,6 +159,11 @@ class Run {
   // Readings whose transfer (request 232 or the ADC read) failed; they are kept in the rows.
   std::size_t failedReadings() const { return failedReadings_; }
   int lastFailedStatus() const { return lastFailedStatus_; }
+  // Per row of the list (not the header nor the min/max line), in order: 0 for a good reading,
+  // else the board status of its failed transfer.
+  const std::vector<int>& rowStatuses() const { return rowStatuses_; }
+  // In the BoardLost state: the status of the transfer after which the board was given up.
+  int lostStatus() const { return lostStatus_; }
 
  protected:
   Run(const RunContext& context, RunSettings settings);
@@ -164,8 +172,20 @@ class Run {
   // The preparation words and readbacks both runs share: G1 set in sysWord and sent, OFFSET
   // read back (0x1FC00000, reply - 0xC00000), MI gain from the system readback (0x10000000).
   void readOffsetAndGain();
-  // Request 232 and the ADC read; counts a failed transfer.
-  std::uint16_t readAdc();
+  // Request 232 and the ADC read; counts a failed transfer and keeps its status in `status`
+  // (0 when both went through). nullopt when the board was lost on the way: the run has then
+  // ended, and after a lost request 232 the ADC read is not sent.
+  std::optional<std::uint16_t> readAdc(int& status);
+  // The link's request counters, taken before a transfer of the measuring part.
+  struct TransferMark {
+    std::uint64_t requests = 0;
+    std::uint64_t failures = 0;
+  };
+  TransferMark transferMark() const;
+  // After each transfer of the measuring part: a failure with no device (3001), or the third
+  // failure in a row, ends the run as BoardLost (true). A word the sender did not pass on to the
+  // board is no transfer.
+  bool boardLostSince(TransferMark before);
   void finish(State endState);  // computes min and max over the series
   // Lines a run adds to its list when it ends with at least one row (the time run's min/max).
   virtual void addClosingLines() {}
@@ -201,6 +221,9 @@ class Run {
   double waitSeconds_ = 0.0;
   std::size_t failedReadings_ = 0;
   int lastFailedStatus_ = 0;
+  std::vector<int> rowStatuses_;
+  int consecutiveFailures_ = 0;
+  int lostStatus_ = 0;
 };
 
 // The voltage sweep: preparation (G1, OFFSET, MI gain, the masked PMU word with range and
@@ -224,8 +247,8 @@ class SweepRun final : public Run {
  private:
   std::optional<double> step() override;
   bool prepare();    // the preparation and the code checks; false when refused
-  void forceStep();  // sends the force word and starts the settling wait
-  void readStep();   // reads, adds the row, moves the code and word on
+  bool forceStep();  // sends the force word and starts the settling wait; false: board lost
+  bool readStep();   // reads, adds the row, moves the code and word on; false: board lost
   enum class Phase { Force, Read };
   Phase phase_ = Phase::Force;
   SweepRequest request_;
@@ -265,9 +288,8 @@ class TimeRun final : public Run {
   std::int32_t forceCode_ = 0;
 };
 
-// The run's description for saved files: comment lines ("# ...") with the date and time, VREF,
-// offset code, current range, measure mode, channels and delays, then the list's lines with
-// their fields separated by commas.
+// The run's description for saved files (run_csv.h): the date and time, VREF, offset code,
+// current range, measure mode, channels and delays.
 struct RunDescription {
   std::string kind;      // "Voltage sweep" or "Measure versus time"
   std::string dateTime;  // local time, "2026-12-07 10:15:02"
@@ -278,6 +300,4 @@ struct RunDescription {
   std::int32_t channelBits = 0;
   RunDelays delays;
 };
-std::string csvText(const RunDescription& description, const std::vector<std::string>& lines);
-
 }  // namespace kv4410::measure

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "board/board_link.h"
 #include "board/recording_board.h"
 #include "measure/clock.h"
+#include "measure/run_csv.h"
 
 namespace kv4410::measure {
 namespace {
@@ -34,7 +37,8 @@ class SilentReporter final : public board::Reporter {
 
 // Answers the offset and system readbacks after their requests and the ADC reads from a list of
 // codes (used in turn); request 232 of the `failAdc`-th reading or the offset readback can fail.
-// Every written word and every request are kept with the clock's time.
+// Every written word and every request are kept with the clock's time. Of the requests after the
+// start-up, counted from 1, the `failFrom`-th on and those in `failAt` fail with `failStatus`.
 class SweepBoard final : public board::testing::RecordingBoard {
  public:
   std::uint32_t offsetReply = 0xC00000;
@@ -42,6 +46,10 @@ class SweepBoard final : public board::testing::RecordingBoard {
   std::vector<std::uint16_t> adcCodes = {1000};
   int failAdc = 0;
   bool failOffset = false;
+  int counted = 0;
+  int failFrom = 0;
+  std::vector<int> failAt;
+  board::Status failStatus = 3005;
   FakeClock* clock = nullptr;
   std::vector<std::string> log;  // "W 0FCD8000", "R", "232", "233"
   std::vector<double> times;
@@ -74,6 +82,11 @@ class SweepBoard final : public board::testing::RecordingBoard {
         reply = {static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(code >> 8), 0};
       }
     }
+    ++counted;
+    if ((failFrom > 0 && counted >= failFrom) ||
+        std::find(failAt.begin(), failAt.end(), counted) != failAt.end()) {
+      status = failStatus;
+    }
     statuses.push_back(status);
     return RecordingBoard::Vendor_Request(handle, request, value, index, direction, length, data);
   }
@@ -103,6 +116,7 @@ struct Rig {
     sweep.sweepChanBits = 0x01000000;
     sweep.delays.chooseCycle(0);
     mark = board.log.size();
+    board.counted = 0;
   }
   RunContext context() { return {link, sender, words, conversion, sweep, clock}; }
   // Advances the run to its end the way a driver does; returns the number of advances.
@@ -346,6 +360,7 @@ TEST(SweepRun, StopAndFailedReadingsKeepWhatWasMeasured) {
   EXPECT_EQ(run.max(), 2.2888184F);
   EXPECT_EQ(run.failedReadings(), 1U);
   EXPECT_EQ(run.lastFailedStatus(), 3005);
+  EXPECT_EQ(run.rowStatuses(), (std::vector<int>{0, 3005, 0}));
   EXPECT_EQ(run.pickedPoint(1.0)->dacCode, 0.0);
   EXPECT_EQ(run.pickedPoint(2.5)->dacCode, 582.0);  // x - 1 = 1.5 goes to the even step 2
   EXPECT_EQ(run.pickedPoint(-7.0)->dacCode, 0.0);
@@ -395,21 +410,78 @@ TEST(TimeRun, RefusalsForceNothing) {
   }
 }
 
-TEST(RunDescription, CsvHasCommentsThenCommaRows) {
-  RunDescription d{"Voltage sweep",
-                   "2026-12-07 10:15:02",
-                   2.5F,
-                   0xA492,
-                   3,
-                   MeasureMode::Current,
-                   0x09000000,
-                   {}};
+// A board that fails ends the run after a request reporting no device, or after three failed
+// requests in a row. The sweep sends 6 preparation requests, then per step its word, 232 and 233;
+// the time run 10, its force word last, then 232 and 233 per reading.
+TEST(LostBoard, EndsTheRunAndKeepsTheRowsBefore) {
+  struct Case {
+    const char* name;
+    bool timeRun;
+    int failFrom;
+    board::Status status;
+    int requestsSent;
+    std::vector<int> rowStatuses;
+  };
+  const std::vector<Case> cases = {
+      {"no device at the PMU word", false, 6, 3001, 6, {}},
+      {"no device at the 4th force word", false, 16, 3001, 16, {0, 0, 0}},
+      {"no device at 232: no 233 follows", false, 14, 3001, 14, {0, 0}},
+      {"3005 from 233: that row is kept", false, 18, 3005, 20, {0, 0, 0, 3005}},
+      {"no device at the force word", true, 10, 3001, 10, {}},
+      {"time run, 3005 from the 6th reading", true, 21, 3005, 23, {0, 0, 0, 0, 0, 3005}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    rig.board.failFrom = c.failFrom;
+    rig.board.failStatus = c.status;
+    std::unique_ptr<measure::Run> run;
+    if (c.timeRun) {
+      run = std::make_unique<TimeRun>(rig.context(), RunSettings{5.0F, 3}, 1.0);
+    } else {
+      run = std::make_unique<SweepRun>(rig.context(), RunSettings{5.0F, 3},
+                                       SweepRequest{0.0, 1.0, 100.0});
+    }
+    rig.drive(*run);
+    EXPECT_EQ(run->state(), Run::State::BoardLost);
+    EXPECT_EQ(run->lostStatus(), c.status);
+    EXPECT_EQ(rig.board.counted, c.requestsSent);
+    EXPECT_EQ(run->rowStatuses(), c.rowStatuses);
+    EXPECT_EQ(run->stepsDone(), c.rowStatuses.size());
+  }
+  // Failures apart from each other do not end the run: the 4th word, the 6th 232, the 8th 233.
+  Rig rig;
+  rig.board.failAt = {16, 23, 30};
+  SweepRun run(rig.context(), {5.0F, 3}, {0.0, 1.0, 100.0});
+  rig.drive(run);
+  EXPECT_EQ(run.rowStatuses(), (std::vector<int>{0, 0, 0, 0, 0, 3005, 0, 3005, 0, 0, 0}));
+}
+
+// Every non-comment line after the header is a row with its status; min and max are comments.
+TEST(RunCsv, RowsWithStatusesThenMinAndMaxAsComments) {
+  Rig rig;
+  rig.board.adcCodes = {8192, 16384};  // 3.125 V and 6.25 V measured
+  rig.board.failAdc = 2;
+  SweepRun run(rig.context(), {5.0F, 3}, {0.0, 0.2, 100.0});
+  rig.drive(run);
+  RunDescription d{"Voltage sweep", "2026-12-07 10:15:02", 2.5F, 0xA492, 3, {}, 0x09000000, {}};
   d.delays.chooseSample(5, 3);
-  EXPECT_EQ(csvText(d, {"temp\tADC", "0\t12"}),
+  EXPECT_EQ(csvText(d, run),
             "# KV4410 Voltage sweep\n# Date: 2026-12-07 10:15:02\n# VREF: 2.5 V\n"
-            "# Offset DAC code: 0xA492\n# Current range: 2mA\n# Measure: current\n"
+            "# Offset DAC code: 0xA492\n# Current range: 2mA\n# Measure: voltage\n"
             "# Channels: PMU0 PMU3\n# Delays: settle 0.15 s, remainder 0.35 s, cycle 0.5 s\n"
-            "temp,ADC\n0,12\n");
+            "temp,SWEEPDAC,DACCODE(TEMP),Voltage,ADC,ADC Measured Voltage,Measured Voltage,"
+            "sample time,status\n"
+            "0,30212096,0,0,8192,0.625,3.125,0,0\n"
+            "1,30212387,291,0.0999069213867188,16384,1.25,6.25,0.0001,3005\n"
+            "2,30212678,582,0.199813842773438,8192,0.625,3.125,0.0002,0\n"
+            "# Min: 3.125\n# Max: 6.25\n");
+  SweepRun stopped(rig.context(), {5.0F, 3}, {0.0, 0.2, 100.0});
+  stopped.advance();
+  stopped.stop();
+  stopped.advance();
+  EXPECT_NE(csvText(d, stopped).find("\n# Ended early: stopped after 1 of 3 readings\ntemp,"),
+            std::string::npos);
 }
 
 }  // namespace

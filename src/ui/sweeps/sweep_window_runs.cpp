@@ -18,6 +18,7 @@
 #include "board/board_link.h"
 #include "device/conversions.h"
 #include "device/text_format.h"
+#include "measure/run_csv.h"
 #include "measure/sweep_engine.h"
 #include "ui/common/entry_checks.h"
 #include "ui/common/message_sink.h"
@@ -370,8 +371,7 @@ std::optional<QString> SweepWindow::saveCsv(bool sweepList, const QString& path)
   if (run == nullptr || run->lines().empty()) {
     return QStringLiteral("There is no run to save yet.");
   }
-  const std::string text =
-      measure::csvText(sweepList ? sweepDescription_ : timeDescription_, run->lines());
+  const std::string text = measure::csvText(sweepList ? sweepDescription_ : timeDescription_, *run);
   // The file is replaced only once it is written completely, so a failed write loses nothing.
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {

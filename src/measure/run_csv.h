@@ -1,0 +1,15 @@
+#pragma once
+// A run as a CSV file: comment lines ("# ...") describing it, the header, one comma row per
+// reading with its board status as the last column, and the minimum and maximum as comment
+// lines, so that every non-comment line after the header is a row of the run.
+#include <string>
+
+#include "measure/sweep_engine.h"
+
+namespace kv4410::measure {
+
+// The rows so far of `run`; min and max are added once it has ended with at least one row. A run
+// that was stopped or lost its board says so in a comment line before the header.
+std::string csvText(const RunDescription& description, const Run& run);
+
+}  // namespace kv4410::measure
