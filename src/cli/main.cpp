@@ -12,6 +12,9 @@ int run(int argc, char** argv) {
   CLI::App app{"kv4410ctl - command-line access to the KV4410 evaluation board"};
   // At most one sub-command: an unknown option is then named before a missing sub-command.
   app.require_subcommand(0, 1);
+  app.footer(
+      "Exit status: 0 success (test: PASS), 1 FAILURE or board error, 2 usage, 3 results not "
+      "saved (a --csv file that could not be written; it outranks 0 and 1).");
   app.set_version_flag("--version", std::string("kv4410ctl ") + kv4410::kProgramVersion);
   kv4410::cli::GlobalOptions globals;
   globals.programDirectory = kv4410::board::programDirectory(argc > 0 ? argv[0] : nullptr);

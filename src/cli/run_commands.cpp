@@ -1,14 +1,14 @@
 // kv4410ctl sweep and timerun: the voltage sweep and the measurement versus time on the board,
-// run by the same engine as the sweep window. The rows go to stdout tab-separated (or with
-// --csv as comma rows after comment lines describing the run), the last line being min and max;
-// a progress line goes to stderr when it is a terminal.
+// run by the same engine as the sweep window. The rows go to stdout tab-separated, the last line
+// being min and max (or with --csv as a table: comment lines describing the run, the header, the
+// rows with their board status, min and max as comments); a progress line goes to stderr when it
+// is a terminal. A --csv file is replaced only once the run has produced its rows.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <array>
 #include <chrono>
 #include <ctime>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -20,6 +20,7 @@
 #include "cli/board_session.h"
 #include "cli/commands.h"
 #include "device/text_format.h"
+#include "measure/atomic_file.h"
 #include "measure/clock.h"
 #include "measure/run_csv.h"
 #include "measure/sweep_engine.h"
@@ -49,6 +50,11 @@ std::string localTime() {
   return text.data();
 }
 
+std::string statusText(int status) {
+  const auto text = board::usbErrorText(status);
+  return text ? std::string(*text) : "status " + std::to_string(status);
+}
+
 void showProgress(const measure::Run& run, bool last) {
   std::cerr << "\r" << run.stepsDone() << " of " << run.stepsPlanned() << " readings"
             << (last ? "\n" : "") << std::flush;
@@ -61,14 +67,6 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
   if (refused) {
     std::cerr << "kv4410ctl: " << refused->message << "\n";
     return kUsageError;
-  }
-  std::ofstream csvOut;
-  if (!o.csv.empty() && o.csv != "-") {
-    csvOut.open(o.csv);
-    if (!csvOut) {
-      std::cerr << "kv4410ctl: cannot write '" << o.csv << "'\n";
-      return kUsageError;
-    }
   }
   BoardSession session(globals);
   if (const int status = session.open(); status != kSuccess) {
@@ -121,6 +119,9 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
     return refusal->field == measure::EntryField::Board ? kBoardError : kUsageError;
   }
 
+  // What was measured is written even when the run ended early, but a run without a single row
+  // leaves an existing file as it was.
+  bool saved = true;
   if (o.csv.empty()) {
     for (const std::string& line : run->lines()) {
       std::cout << line << "\n";
@@ -128,7 +129,7 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
     if (!o.timeRun && run->stepsDone() > 0) {
       std::cout << formatSingle(run->min()) << "\t" << formatSingle(run->max()) << "\n";
     }
-  } else {
+  } else if (run->stepsDone() > 0) {
     const measure::RunDescription description{o.timeRun ? "Measure versus time" : "Voltage sweep",
                                               localTime(),
                                               settings.vref,
@@ -137,12 +138,7 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
                                               o.mode,
                                               sweep.sweepChanBits,
                                               sweep.delays};
-    std::ostream& out = o.csv == "-" ? std::cout : csvOut;
-    out << measure::csvText(description, *run);
-    if (!out.flush()) {
-      std::cerr << "kv4410ctl: cannot write '" << o.csv << "'\n";
-      return kUsageError;
-    }
+    saved = saveResults(o.csv, measure::csvText(description, *run));
   }
   if (run->failedReadings() > 0) {
     const auto text = board::usbErrorText(run->lastFailedStatus());
@@ -151,11 +147,11 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
               << (text ? std::string(*text) : std::to_string(run->lastFailedStatus())) << "\n";
   }
   if (run->state() == measure::Run::State::BoardLost) {
-    const auto text = board::usbErrorText(run->lostStatus());
     std::cerr << "kv4410ctl: The board was lost after " << run->stepsDone() << " of "
-              << run->stepsPlanned() << " readings: "
-              << (text ? std::string(*text) : "status " + std::to_string(run->lostStatus()))
-              << ".\n";
+              << run->stepsPlanned() << " readings: " << statusText(run->lostStatus()) << ".\n";
+  }
+  if (!saved) {
+    return kResultsNotSaved;
   }
   const bool failed = run->failedReadings() > 0 || run->state() == measure::Run::State::BoardLost;
   return failed ? kBoardError : kSuccess;
@@ -189,7 +185,10 @@ void addRunOptions(CLI::App& command, RunOptions& o) {
   command.add_option("--sample-delay", o.sample, "SAMPLE DELAY in tenths of the cycle")
       ->check(CLI::Range(0, 9))
       ->type_name("0..9");
-  command.add_option("--csv", o.csv, "Write the run with its description to FILE (- for stdout)")
+  command
+      .add_option("--csv", o.csv,
+                  "Write the run as a table with its description to FILE (- for stdout); exit "
+                  "3 when it cannot be written, and an existing FILE is then kept")
       ->type_name("FILE");
 }
 
@@ -219,6 +218,21 @@ void addRunCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus
   addRunOptions(*timerun, *timeOptions);
   timerun->callback(
       [timeOptions, &globals, &exitStatus] { exitStatus = runMeasurement(globals, *timeOptions); });
+}
+
+bool saveResults(const std::string& file, const std::string& text) {
+  if (file == "-") {
+    if (std::cout << text << std::flush) {
+      return true;
+    }
+    std::cerr << "kv4410ctl: results not saved: cannot write to standard output\n";
+    return false;
+  }
+  if (const auto reason = measure::writeFileAtomically(file, text)) {
+    std::cerr << "kv4410ctl: results not saved: " << *reason << "\n";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace kv4410::cli

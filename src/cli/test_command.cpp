@@ -1,10 +1,11 @@
 // kv4410ctl test: the automated channel test on the board. Prints the result list line by
-// line; --csv FILE also writes one row per reading. Exit status 0 on PASS, 1 on FAILURE (or a
-// board that does not start), 2 on bad usage.
+// line; --csv FILE also writes one row per reading, replacing FILE only once the test is done.
+// Exit status 0 on PASS, 1 on FAILURE (or a board that does not start), 2 on bad usage, 3 when
+// the readings could not be saved (the verdict is still printed).
 #include <CLI/CLI.hpp>
-#include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "board/board_link.h"
@@ -42,14 +43,6 @@ void writeCsv(std::ostream& out, const measure::ChannelTest& test) {
 }
 
 int runTest(const GlobalOptions& globals, const std::string& csvFile) {
-  std::ofstream csvOut;
-  if (!csvFile.empty() && csvFile != "-") {
-    csvOut.open(csvFile);
-    if (!csvOut) {
-      std::cerr << "kv4410ctl: cannot write '" << csvFile << "'\n";
-      return kUsageError;
-    }
-  }
   BoardSession session(globals);
   if (const int status = session.open(); status != kSuccess) {
     return status == kUsageError ? kUsageError : kFailure;
@@ -67,17 +60,16 @@ int runTest(const GlobalOptions& globals, const std::string& csvFile) {
     clock.waitUntil(clock.now() + *wait);
   }
 
-  if (csvFile == "-") {
-    writeCsv(std::cout, test);
-  } else {
+  if (csvFile != "-") {
     for (const std::string& line : test.lines()) {
       std::cout << line << "\n";
     }
-    if (csvOut.is_open()) {
-      writeCsv(csvOut, test);
-      if (!csvOut.flush()) {
-        std::cerr << "kv4410ctl: cannot write '" << csvFile << "'\n";
-      }
+  }
+  if (!csvFile.empty()) {
+    std::ostringstream rows;
+    writeCsv(rows, test);
+    if (!saveResults(csvFile, rows.str())) {
+      return kResultsNotSaved;
     }
   }
   return test.verdict() == measure::ChannelTestVerdict::Pass ? kPass : kFailure;
@@ -88,12 +80,13 @@ int runTest(const GlobalOptions& globals, const std::string& csvFile) {
 void addTestCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus) {
   auto* test = app.add_subcommand("test",
                                   "Run the automated channel test of PMU0 to PMU3 and print its "
-                                  "result list (exit 0 PASS, 1 FAILURE)")
+                                  "result list (exit 0 PASS, 1 FAILURE, 3 readings not saved)")
                    ->ignore_case();
   auto csv = std::make_shared<std::string>();
   test->add_option("--csv", *csv,
                    "Also write the readings to FILE as rows (channel, check, code, value, low, "
-                   "high, verdict, note); - writes them instead of the list")
+                   "high, verdict, note); - writes them instead of the list. An existing FILE is "
+                   "replaced only once the test is done")
       ->type_name("FILE");
   test->callback([csv, &globals, &exitStatus] { exitStatus = runTest(globals, *csv); });
 }

@@ -41,6 +41,42 @@ refusals)
   [ $? -eq 1 ] || fail "failed readings must fail the run"
   grep -q "readings failed on the board; last status 3005" "$work/err" || fail "failure text"
   ;;
+saving)
+  # The old file stays without a board, for a refused run and when the new one cannot be
+  # written (status 3, with the reason); a run that lost its board saves what it measured.
+  echo 'old rows' >"$work/old.csv"
+  chmod 600 "$work/old.csv"
+  kept 1 "$work/old.csv" "$ctl" --simulate=noboard sweep --start 0 --end 1 --step 250 \
+    --csv "$work/old.csv" || fail "no board"
+  kept 2 "$work/old.csv" "$ctl" --simulate sweep --start 1 --end 0 --step 250 \
+    --csv "$work/old.csv" || fail "refused run"
+  kept 3 "$work/old.csv" limited "$ctl" --simulate timerun --force 1 --csv "$work/old.csv" ||
+    fail "write failure"
+  "$ctl" --simulate timerun --force 1 --csv "$work/missing/run.csv" >"$work/out" 2>"$work/err"
+  [ $? -eq 3 ] && grep -qx "kv4410ctl: results not saved: cannot write '$work/missing/run.csv': No such file or directory" \
+    "$work/err" || fail "missing folder"
+  mkdir "$work/ro" && cp "$work/old.csv" "$work/ro/" && chmod 555 "$work/ro"
+  if [ "$(id -u)" -ne 0 ]; then  # permissions do not stop root
+    kept 3 "$work/ro/old.csv" "$ctl" --simulate sweep --start 0 --end 1 --step 250 \
+      --csv "$work/ro/old.csv" && grep -q "Permission denied" "$work/err" || fail "read-only"
+  fi
+  chmod 755 "$work/ro"
+  "$ctl" --simulate=fail-after=30 sweep --start 0 --end 1 --step 100 --csv "$work/old.csv" \
+    >"$work/out" 2>"$work/err"
+  [ $? -eq 1 ] && grep -qx 'kv4410ctl: The board was lost after 8 of 11 readings: 3005 - XFER INCOMPLETE.' \
+    "$work/err" || fail "lost board"
+  grep -qx '# Ended early: the board was lost after 8 of 11 readings (3005 - XFER INCOMPLETE)' \
+    "$work/old.csv" && table "$work/old.csv" 8 || fail "eight rows saved, with the reason"
+  # The replaced file keeps its permissions, and no temporary file is left behind.
+  [ "$(stat -c %a "$work/old.csv")" = 600 ] && [ "$(ls -A "$work" | grep -c '^\.')" -eq 0 ] ||
+    fail "permissions or leftovers"
+  ;;
+tables)
+  # Read with '#' lines skipped, every file holds its rows and nothing more; new files are 644.
+  "$ctl" --simulate timerun --force 1 --csv "$work/time.csv" && table "$work/time.csv" 101 &&
+    "$ctl" --simulate test --csv "$work/test.csv" >"$work/out" && table "$work/test.csv" 16 &&
+    [ "$(stat -c %a "$work/time.csv")" = 644 ] || fail "tables"
+  ;;
 *)
   echo "unknown case $case_name"
   exit 2

@@ -29,6 +29,15 @@ fail)
   status=$?
   [ "$status" -eq 2 ] || fail "unknown option: exit $status"
   ;;
+unsaved)
+  # A PASS whose readings cannot be saved exits 3, the verdict printed; 3 outranks a FAILURE too.
+  "$ctl" --simulate test --csv "$work/missing/rows.csv" >"$work/out" 2>"$work/err"
+  [ $? -eq 3 ] && [ "$(grep -c '^----------PASS-----------$' "$work/out")" -eq 16 ] &&
+    grep -q "results not saved: cannot write '$work/missing/rows.csv'" "$work/err" || fail "PASS"
+  echo 'old rows' >"$work/old.csv"
+  kept 3 "$work/old.csv" limited "$ctl" --simulate=load2=9000 test --csv "$work/old.csv" ||
+    fail "failed write after a FAILURE"
+  ;;
 *)
   echo "unknown case $case_name"
   exit 2
