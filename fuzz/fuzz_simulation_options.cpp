@@ -24,5 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(o.latencyUs <= 10'000'000);
   FUZZ_CHECK(o.dieTemperatureC >= -55.0 && o.dieTemperatureC <= 250.0);
   FUZZ_CHECK(o.referenceVolts > 0.0 && o.referenceVolts <= 10.0);
+  FUZZ_CHECK(o.failAt.size() <= kv4410::board::kMaxFailAt && o.failAt.count(0) == 0);
   return 0;
 }

@@ -100,7 +100,8 @@ Status SimulatedBoard::Vendor_Request(std::int32_t handle, std::uint8_t req, std
   if (options_.latencyUs > 0) {
     waitLatency(options_.latencyUs);
   }
-  if (options_.failAfter && requests_ > *options_.failAfter) {
+  if ((options_.failAfter && requests_ > *options_.failAfter) ||
+      options_.failAt.count(requests_) != 0) {
     return status::kTransferIncomplete;  // nothing reaches the board; the buffer is untouched
   }
   if (length > 0 && data == nullptr) {

@@ -83,7 +83,8 @@ SimulationOptionsResult parseSimulationOptions(std::string_view text) {
     if (!hasValue) {
       const bool known = key == "load" || key == "load0" || key == "load1" || key == "load2" ||
                          key == "load3" || key == "noise" || key == "seed" || key == "latency" ||
-                         key == "temp" || key == "vref" || key == "fail-after" || key == "firmware";
+                         key == "temp" || key == "vref" || key == "fail-after" ||
+                         key == "fail-at" || key == "firmware";
       result.error = refuse(item, known ? "needs a value (key=value)" : "unknown option");
       return result;
     }
@@ -142,6 +143,13 @@ SimulationOptionsResult parseSimulationOptions(std::string_view text) {
         return result;
       }
       options.failAfter = *count;
+    } else if (key == "fail-at") {
+      const auto request = parseUnsigned(value);
+      if (!request || *request == 0 || options.failAt.size() == kMaxFailAt) {
+        result.error = refuse(item, "fail-at is a request number from 1, given at most 64 times");
+        return result;
+      }
+      options.failAt.insert(*request);
     } else if (key == "firmware") {
       if (value == "missing") {
         options.firmware = FirmwareFault::Missing;

@@ -128,13 +128,24 @@ Run::Run(const RunContext& context, RunSettings settings)
 
 std::optional<double> Run::advance() {
   if (ended()) {
+    quickTransfers_.reset();
     return std::nullopt;
   }
   if (stopRequested_) {
     finish(State::Stopped);
+    quickTransfers_.reset();
     return std::nullopt;
   }
-  return step();
+  // While the run goes on, a board that stops answering holds each transfer only briefly, so
+  // one step (up to three transfers) never keeps the caller for long.
+  if (!quickTransfers_) {
+    quickTransfers_.emplace(context_.link);
+  }
+  const std::optional<double> wait = step();
+  if (ended()) {
+    quickTransfers_.reset();
+  }
+  return wait;
 }
 
 void Run::readOffsetAndGain() {
@@ -295,12 +306,14 @@ bool SweepRun::prepare() {
     refuse(EntryField::Channels, "Select at least one channel under PMU CH SELECT.");
     return false;
   }
-  mode_ = sweep.measureMode;
   readOffsetAndGain();
   if (refusal_) {
     return false;
   }
+  take(steps_.channels);
   sweep.sweepPmuWord = (sweep.sweepChanBits | context_.words.pmuWord) & kSweepPmuMask;
+  take(steps_.selections);
+  mode_ = sweep.measureMode;
   sweep.sweepPmuWord =
       withSweepMeasure(withSweepRange(sweep.sweepPmuWord, settings_.rangeIndex), sweep.measureMode);
   context_.conversion.rangeIndex = static_cast<std::int16_t>(settings_.rangeIndex);
@@ -476,14 +489,15 @@ bool TimeRun::prepare() {
     refuse(EntryField::Channels, "Select at least one channel under PMU CH SELECT.");
     return false;
   }
-  mode_ = sweep.measureMode;
   readOffsetAndGain();
   if (refusal_) {
     return false;
   }
-  sweep.sweepPmuWord = withSweepMeasure(
-      withSweepRange(context_.words.pmuWord | sweep.sweepChanBits, settings_.rangeIndex),
-      sweep.measureMode);
+  sweep.sweepPmuWord = context_.words.pmuWord | sweep.sweepChanBits;
+  take(steps_.selections);
+  mode_ = sweep.measureMode;
+  sweep.sweepPmuWord =
+      withSweepMeasure(withSweepRange(sweep.sweepPmuWord, settings_.rangeIndex), sweep.measureMode);
   context_.conversion.rangeIndex = static_cast<std::int16_t>(settings_.rangeIndex);
   const TransferMark pmuMark = transferMark();
   context_.sender.SPIout(sweep.sweepPmuWord);

@@ -6,15 +6,13 @@
 // and nothing runs an event loop.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "board/board_link.h"
 #include "device/stored_words.h"
-
-namespace kv4410::board {
-class BoardLink;
-}
 
 namespace kv4410::measure {
 
@@ -126,6 +124,17 @@ class Run {
   // The run ends at its next row: what was measured is kept, and min and max cover it.
   void stop() { stopRequested_ = true; }
 
+  // What a window does inside the preparation, where its own controls take part: `channels`
+  // (the sweep's PMU 0 box) runs right after the readbacks, before the run's PMU word is
+  // composed; `selections` (the range and measure handlers, which also show the choices in the
+  // other windows) runs after it was composed and before it is sent. Set before the first
+  // advance; a run without them composes the same word by itself.
+  struct PreparationSteps {
+    std::function<void()> channels;
+    std::function<void()> selections;
+  };
+  void setPreparationSteps(PreparationSteps steps) { steps_ = std::move(steps); }
+
   State state() const { return state_; }
   bool ended() const {
     return state_ == State::Finished || state_ == State::Stopped || state_ == State::Refused ||
@@ -199,8 +208,16 @@ class Run {
   // A row's sample time and the cycle step, in single precision.
   float sampleTime_ = 0.0F;
 
+  // Runs a preparation step when the window gave one.
+  static void take(const std::function<void()>& step) {
+    if (step) {
+      step();
+    }
+  }
+
   RunContext context_;
   RunSettings settings_;
+  PreparationSteps steps_;
   State state_ = State::NotStarted;
   bool stopRequested_ = false;
   std::optional<Refusal> refusal_;
@@ -221,6 +238,7 @@ class Run {
   double waitSeconds_ = 0.0;
   std::size_t failedReadings_ = 0;
   int lastFailedStatus_ = 0;
+  std::optional<board::BoardLink::QuickTransfers> quickTransfers_;
   std::vector<int> rowStatuses_;
   int consecutiveFailures_ = 0;
   int lostStatus_ = 0;

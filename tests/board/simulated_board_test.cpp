@@ -114,6 +114,16 @@ TEST(SimulatedBoard, FailAfterFailsEveryLaterRequestAndKeepsTheBuffer) {
   s.write({0x0FC80001});
   EXPECT_EQ(s.board.chip().dac(0, 8).x1, 0x1234);
   EXPECT_EQ(s.link.failedRequests(), 3u);
+  // fail-at names single requests: the ones around them answer.
+  Started once("fail-at=3,fail-at=5");
+  once.write({0x0FC81234, 0x11C80000});  // 2nd, then the 3rd fails
+  EXPECT_EQ(once.link.lastStatus(), status::kTransferIncomplete);
+  once.write({0x11C80000});  // 4th
+  EXPECT_EQ(once.link.lastStatus(), status::kOk);
+  once.link.SPIRead();  // 5th fails
+  EXPECT_EQ(once.link.lastStatus(), status::kTransferIncomplete);
+  EXPECT_EQ(once.link.SPIRead(), 0xC81234u) << "the 6th answers";
+  EXPECT_EQ(once.link.failedRequests(), 2u);
 }
 
 TEST(SimulatedBoard, LatencyDelaysEveryRequest) {
@@ -176,6 +186,7 @@ TEST(SimulationOptions, RefusesMalformedOptionsWithOneLine) {
       "temp=300",    "temp=x",        "vref=0",        "vref=11",    "noboard=1",
       "fail-after=", "fail-after=-1", "firmware=gone", "firmware",   "load=100,",
       ",load=100",   "load=100,,",    "LOAD=100",      "load =100",  "load= 100",
+      "fail-at=0",   "fail-at=x",
   };
   for (const char* text : bad) {
     const auto result = parseSimulationOptions(text);

@@ -346,10 +346,13 @@ TEST(SweepRun, StopAndFailedReadingsKeepWhatWasMeasured) {
     const auto wait = run.advance();
     ASSERT_TRUE(wait.has_value());
     rig.clock.waitUntil(rig.clock.t + *wait);
+    // While the run goes on, a transfer waits at most 80 ms for the board.
+    EXPECT_EQ(rig.link.transferTimeout().count(), 80);
   }
   run.stop();
   const std::size_t before = rig.board.log.size();
   EXPECT_EQ(run.advance(), std::nullopt);
+  EXPECT_EQ(rig.link.transferTimeout().count(), 1000);
   EXPECT_EQ(rig.board.log.size(), before);  // nothing more is sent
   EXPECT_EQ(run.state(), Run::State::Stopped);
   EXPECT_EQ(run.stepsDone(), 3U);

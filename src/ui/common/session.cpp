@@ -74,6 +74,7 @@ Session::Session(board::OpenedBoard board, MessageSink& messages)
         std::filesystem::u8path(QCoreApplication::applicationDirPath().toStdString()));
     QCoreApplication::instance()->installEventFilter(new UserActionTracker(*this));
   }
+  hub_.setBuildGate([this] { return !boardExclusive(); });
 }
 
 Session::~Session() {
@@ -82,6 +83,11 @@ Session::~Session() {
 }
 
 void Session::SPIout(std::int32_t code) {
+  if (boardExclusive() && !sendingForRun_) {
+    emit statusNote(QStringLiteral("Not sent: %1 holds the board until it ends.")
+                        .arg(runName(RunKind::ChannelTest)));
+    return;
+  }
   // The field is drawn once per return to the event loop, with the latest word: a routine that
   // sends words in a burst redraws it once, and the word's cost stays that of the transfer.
   heldWord_ = code;
@@ -100,7 +106,56 @@ void Session::SPIout(std::int32_t code) {
   link_->SPIWrite(kWordBits, code);
 }
 
+void Session::RunSender::SPIout(std::int32_t code) {
+  session_.sendingForRun_ = true;
+  session_.SPIout(code);
+  session_.sendingForRun_ = false;
+}
+
+QString Session::runName(RunKind run) {
+  switch (run) {
+    case RunKind::Sweep:
+      return QStringLiteral("the voltage sweep");
+    case RunKind::TimeRun:
+      return QStringLiteral("the measurement versus time");
+    case RunKind::ChannelTest:
+      break;
+  }
+  return QStringLiteral("the channel test");
+}
+
+bool Session::claimBoard(RunKind run) {
+  if (holder_) {
+    messages_.show(MessageIcon::Exclamation, kProgramTitle,
+                   QStringLiteral("The board is busy: %1 is running. Start %2 when it has ended.")
+                       .arg(runName(*holder_), runName(run)));
+    return false;
+  }
+  holder_ = run;
+  emit boardHolderChanged();
+  return true;
+}
+
+void Session::releaseBoard(RunKind run) {
+  if (holder_ == run) {
+    holder_.reset();
+    emit boardHolderChanged();
+  }
+}
+
+void Session::boardLost(int status) {
+  lostStatus_ = status;
+  emit boardStatusChanged();
+}
+
 QString Session::boardStatusText() const {
+  if (lostStatus_) {
+    const auto reason = board::usbErrorText(*lostStatus_);
+    return QStringLiteral(
+               "The board was lost (%1). Check the USB cable and the board's power, then start "
+               "the program again.")
+        .arg(reason ? qtext(*reason) : QStringLiteral("status %1").arg(*lostStatus_));
+  }
   if (link_->NoBoard()) {
     return QStringLiteral(
         "No board connected. Connect the board and start again, or run kv4410 --simulate to "

@@ -87,6 +87,24 @@ class Session : public QObject, public WordSender {
    private:
     Session& s_;
   };
+  // One run holds the board at a time. A run claims the board before it sends anything and
+  // releases it when it ends; a claim while another run holds the board is refused with a
+  // message that names the holder, and the refused run sends nothing. While the channel test
+  // holds the board no control of any window may send: windows disable their controls
+  // (boardHolderChanged), and the send path drops any word that is not the test's and says so
+  // in the status bars. Nothing is queued to go out later.
+  enum class RunKind { Sweep, TimeRun, ChannelTest };
+  static QString runName(RunKind run);
+  std::optional<RunKind> boardHolder() const { return holder_; }
+  bool claimBoard(RunKind run);
+  void releaseBoard(RunKind run);
+  // True while the channel test holds the board.
+  bool boardExclusive() const { return holder_ == RunKind::ChannelTest; }
+  // The sender of the run that holds the board: its words pass while the board is held.
+  WordSender& runSender() { return runSender_; }
+  // A run ended because the board was lost: the status bars say so from now on.
+  void boardLost(int status);
+
   // A new user action begins (called by the input tracker): one more message may be shown.
   void beginUserAction() { channelMessageShown_ = false; }
   bool quiet() const { return quietDepth_ > 0; }
@@ -94,8 +112,20 @@ class Session : public QObject, public WordSender {
  signals:
   void serialWordShown(const QString& hex);
   void boardStatusChanged();
+  void boardHolderChanged();
+  // A passing note for the status bars (a word refused while the board is held).
+  void statusNote(const QString& text);
 
  private:
+  class RunSender final : public WordSender {
+   public:
+    explicit RunSender(Session& session) : session_(session) {}
+    void SPIout(std::int32_t code) override;
+
+   private:
+    Session& session_;
+  };
+
   std::unique_ptr<board::BoardAccess> access_;
   board::SimulatedBoard* simulated_ = nullptr;
   board::LibusbBoard* usb_ = nullptr;
@@ -109,6 +139,10 @@ class Session : public QObject, public WordSender {
   std::optional<std::int32_t> heldWord_;
   bool flushPosted_ = false;
   bool channelMessageShown_ = false;
+  std::optional<RunKind> holder_;
+  bool sendingForRun_ = false;
+  RunSender runSender_{*this};
+  std::optional<int> lostStatus_;
 };
 
 }  // namespace kv4410::ui

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "device/text_format.h"
 #include "ui/common/session.h"
@@ -88,6 +89,26 @@ void installBoardStatus(QMainWindow* window, Session& session) {
   window->statusBar()->addPermanentWidget(label, 1);
   QObject::connect(&session, &Session::boardStatusChanged, label,
                    [label, &session] { label->setText(session.boardStatusText()); });
+  // A note takes the label's place for five seconds, then the board status comes back.
+  auto* restore = new QTimer(label);
+  restore->setSingleShot(true);
+  restore->setInterval(5000);
+  QObject::connect(restore, &QTimer::timeout, label,
+                   [label, &session] { label->setText(session.boardStatusText()); });
+  QObject::connect(&session, &Session::statusNote, label, [label, restore](const QString& text) {
+    label->setText(text);
+    restore->start();
+  });
+}
+
+void disableWhileTestHoldsBoard(QMainWindow* window, Session& session) {
+  const auto follow = [window, &session] {
+    if (QWidget* central = window->centralWidget()) {
+      central->setEnabled(!session.boardExclusive());
+    }
+  };
+  QObject::connect(&session, &Session::boardHolderChanged, window, follow);
+  follow();
 }
 
 }  // namespace kv4410::ui

@@ -47,8 +47,12 @@ QLineEdit* makeEntry(QWidget* parent, const QString& name, const QString& text);
 // A read-only field that shows a result (codes, words, range ends).
 QLineEdit* makeDisplay(QWidget* parent, const QString& name);
 
-// The board status (lblBoardStatus) in the window's status bar, kept up to date.
+// The board status (lblBoardStatus) in the window's status bar, kept up to date, and the
+// session's passing notes shown there for a few seconds.
 void installBoardStatus(QMainWindow* window, Session& session);
+// For a window whose controls send to the board: its controls are disabled while the channel
+// test holds the board, so nothing the user does there can reach the board meanwhile.
+void disableWhileTestHoldsBoard(QMainWindow* window, Session& session);
 
 // The style the instrument windows share: framed group boxes with bold titles, the dark
 // header band with its subtitle, and the reset button in warning red. Windows append their own

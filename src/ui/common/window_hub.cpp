@@ -56,7 +56,7 @@ void WindowHub::startSelector(Mirrored id, int fallback) {
 }
 
 bool WindowHub::available(WindowId id) const {
-  return factories_.count(id) != 0 || windows_.count(id) != 0;
+  return windows_.count(id) != 0 || (factories_.count(id) != 0 && (!buildGate_ || buildGate_()));
 }
 
 bool WindowHub::exists(WindowId id) const {
@@ -68,7 +68,7 @@ ManagedWindow* WindowHub::window(WindowId id) {
     return found->second;
   }
   auto factory = factories_.find(id);
-  if (factory == factories_.end() || !factory->second) {
+  if (factory == factories_.end() || !factory->second || (buildGate_ && !buildGate_())) {
     return nullptr;
   }
   ManagedWindow* created = factory->second();

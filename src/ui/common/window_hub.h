@@ -48,6 +48,9 @@ class WindowHub {
   // have moved on since); with no choice kept, selects `fallback` as a user would, and its
   // handler reaches the other windows.
   void startSelector(Mirrored id, int fallback);
+  // While the gate answers false no window is built (a window's start-up sends words); the
+  // windows that exist stay available.
+  void setBuildGate(std::function<bool()> open) { buildGate_ = std::move(open); }
   bool available(WindowId id) const;
   bool exists(WindowId id) const;
 
@@ -79,6 +82,7 @@ class WindowHub {
   std::set<WindowId> builtWhenOpened_;
   std::map<Mirrored, int> pendingChoices_;
   bool takingKeptChoice_ = false;
+  std::function<bool()> buildGate_;
   std::map<WindowId, QMetaObject::Connection> destroyedWatch_;
 
   void forget(WindowId id);

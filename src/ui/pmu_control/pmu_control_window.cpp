@@ -119,6 +119,7 @@ PmuControlWindow::PmuControlWindow(Session& session, QWidget* parent)
 
   installWindowMenus(this, WindowId::PmuControl, session_.hub());
   installBoardStatus(this, session_);
+  disableWhileTestHoldsBoard(this, session_);
   // Styled once every widget is in place: a style sheet set first restyles each widget again
   // as it is added.
   setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));

@@ -113,6 +113,7 @@ RegisterWindow::RegisterWindow(Session& session, QWidget* parent)
   setCentralWidget(central);
   refreshMenus_ = installWindowMenus(this, WindowId::Register, session_.hub());
   installBoardStatus(this, session_);
+  disableWhileTestHoldsBoard(this, session_);
 
   connect(&session_, &Session::serialWordShown, serialField_, &QLineEdit::setText);
   connect(pages_, &QTabWidget::currentChanged, this, &RegisterWindow::onPageChanged);

@@ -113,6 +113,7 @@ SweepWindow::SweepWindow(Session& session, QWidget* parent)
 
   installWindowMenus(this, WindowId::Sweep, session_.hub());
   installBoardStatus(this, session_);
+  disableWhileTestHoldsBoard(this, session_);
   driver_ = std::make_unique<RunDriver>(session_.clock(), this);
   connect(driver_.get(), &RunDriver::stepped, this, [this] { showProgress(); });
   connect(driver_.get(), &RunDriver::finished, this, [this] { showRunEnd(); });
@@ -126,7 +127,11 @@ SweepWindow::SweepWindow(Session& session, QWidget* parent)
   resize(1180, 760);
 }
 
-SweepWindow::~SweepWindow() = default;
+SweepWindow::~SweepWindow() {
+  // A run that was under way when the window went gives the board back.
+  session_.releaseBoard(Session::RunKind::Sweep);
+  session_.releaseBoard(Session::RunKind::TimeRun);
+}
 
 QWidget* SweepWindow::buildSideControls() {
   auto* side = new QWidget(this);

@@ -72,7 +72,7 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   void plotSweep();
   void plotTimeRun();
   float chosenReference() const;
-  void prepareSelections(bool reevaluateChannel0);
+  measure::Run::PreparationSteps preparationSteps(bool reevaluateChannel0);
   void startRun(measure::Run* run, QListWidget* list, QLabel* status);
   // `now`: at the run's end, whatever the time since the last update.
   void showProgress(bool now = false);

@@ -2,6 +2,7 @@
 // progress while the engine is advanced from the event loop, the final plots, point picking and
 // the saved lists.
 #include <QCheckBox>
+#include <QColor>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -39,6 +40,26 @@ constexpr qint64 kRedrawIntervalMs = 50;
 constexpr std::int32_t kTraceBlue = 0xFF0000;  // blue-green-red order
 constexpr int kTraceWidth = 4;
 constexpr int kTimeChartPoints = 100;
+
+// Rows whose reading failed on the board keep their text (the clipboard takes it as it is) but
+// stand out in the list, with the status in their tooltip. List line 0 is the header; line i
+// holds row i - 1.
+void markFailedRows(const measure::Run& run, QListWidget& list, int fromLine) {
+  const std::vector<int>& statuses = run.rowStatuses();
+  for (int line = std::max(fromLine, 1); line < list.count(); ++line) {
+    const auto row = static_cast<std::size_t>(line - 1);
+    if (row >= statuses.size() || statuses[row] == 0) {
+      continue;
+    }
+    QListWidgetItem* item = list.item(line);
+    item->setForeground(QColor(0xB0, 0x00, 0x00));
+    item->setBackground(QColor(0xFF, 0xE4, 0xE1));
+    const auto reason = board::usbErrorText(statuses[row]);
+    item->setToolTip(
+        QStringLiteral("This reading failed on the board: %1")
+            .arg(reason ? qtext(*reason) : QStringLiteral("status %1").arg(statuses[row])));
+  }
+}
 
 qint64 monotonicMs() {
   static QElapsedTimer timer;
@@ -84,14 +105,19 @@ float SweepWindow::chosenReference() const {
   return vref;
 }
 
-// The window's part of a run's preparation: PMU 0 re-evaluated (sweep only), then the range
-// and measure handlers for their present items, which also forward them to the other windows.
-void SweepWindow::prepareSelections(bool reevaluateChannel0) {
+// The window's part of a run's preparation, taken by the run at its place in the sequence (after
+// the readbacks): PMU 0 re-evaluated (sweep only), then the range and measure handlers for their
+// present items, which also forward them to the other windows.
+measure::Run::PreparationSteps SweepWindow::preparationSteps(bool reevaluateChannel0) {
+  measure::Run::PreparationSteps steps;
   if (reevaluateChannel0) {
-    onChannel(0, PMUCHSEL_[0]->isChecked());
+    steps.channels = [this] { onChannel(0, PMUCHSEL_[0]->isChecked()); };
   }
-  selSweepI_->runHandler();
-  selMeasureVI_->runHandler();
+  steps.selections = [this] {
+    selSweepI_->runHandler();
+    selMeasureVI_->runHandler();
+  };
+  return steps;
 }
 
 void SweepWindow::plotSweep() {
@@ -117,9 +143,11 @@ void SweepWindow::plotSweep() {
                 qtext(refusal->message));
     return;
   }
-  prepareSelections(true);
+  if (!session_.claimBoard(Session::RunKind::Sweep)) {
+    return;
+  }
   List1_->clear();
-  for (QLineEdit* f : {Text4_, Text5_, txtmin_, txtMax_, txtstart_, txtend_, txtstepcode_}) {
+  for (QLineEdit* f : {Text4_, Text5_, txtmin_, txtMax_}) {
     f->clear();
   }
   const measure::RunSettings settings{chosenReference(), std::max(0, selSweepI_->index())};
@@ -127,6 +155,7 @@ void SweepWindow::plotSweep() {
       measure::RunContext{session_.link(), session_, session_.words, session_.conversion,
                           session_.sweep, session_.clock()},
       settings, request);
+  sweep_->setPreparationSteps(preparationSteps(true));
   sweepDescription_ = {"Voltage sweep",
                        "",
                        settings.vref,
@@ -151,9 +180,11 @@ void SweepWindow::plotTimeRun() {
     rejectEntry(txtForceV_, session_.messages(), qtext(refusal->message));
     return;
   }
+  if (!session_.claimBoard(Session::RunKind::TimeRun)) {
+    return;
+  }
   List2_->clear();
-  prepareSelections(false);
-  for (QLineEdit* f : {txtX_, txtY_, txtmin1_, txtmax1_, txtForceC_}) {
+  for (QLineEdit* f : {txtX_, txtY_, txtmin1_, txtmax1_}) {
     f->clear();
   }
   const measure::RunSettings settings{chosenReference(), std::max(0, selSweepI_->index())};
@@ -161,6 +192,7 @@ void SweepWindow::plotTimeRun() {
       measure::RunContext{session_.link(), session_, session_.words, session_.conversion,
                           session_.sweep, session_.clock()},
       settings, *force);
+  timeRun_->setPreparationSteps(preparationSteps(false));
   timeDescription_ = {"Measure versus time",
                       "",
                       settings.vref,
@@ -200,6 +232,9 @@ void SweepWindow::showProgress(bool now) {
   }
   lastDrawMs_ = nowMs;
   session_.flushSerialWord();
+  if (active_->state() == measure::Run::State::Refused) {
+    return;  // READ, WRITE and the code fields keep what they showed
+  }
   const std::vector<std::string>& lines = active_->lines();
   if (static_cast<std::size_t>(linesShown_) < lines.size()) {
     QStringList added;
@@ -207,6 +242,7 @@ void SweepWindow::showProgress(bool now) {
       added << QString::fromStdString(lines[i]);
     }
     activeList_->addItems(added);
+    markFailedRows(*active_, *activeList_, linesShown_);
     linesShown_ = static_cast<int>(lines.size());
   }
   lblREADSPI_->setText(hexText(active_->lastAdcCode(), 1));
@@ -242,6 +278,7 @@ void SweepWindow::showRunEnd() {
   activeList_ = nullptr;
   setRunning(false);
   session_.holdSerialWord(false);
+  session_.releaseBoard(isSweep ? Session::RunKind::Sweep : Session::RunKind::TimeRun);
   if (const auto& refusal = run->refusal()) {
     status->clear();
     if (refusal->field == measure::EntryField::Board) {
@@ -272,11 +309,21 @@ void SweepWindow::showRunEnd() {
   // After a run the chart's handle style follows "No Handles" again.
   onHandles(Check1_->isChecked());
 
-  QString text = run->state() == measure::Run::State::Stopped
-                     ? QStringLiteral("Stopped after %1 of %2 readings.")
-                           .arg(run->stepsDone())
-                           .arg(run->stepsPlanned())
-                     : QStringLiteral("%1 readings.").arg(run->stepsDone());
+  QString text;
+  if (run->state() == measure::Run::State::BoardLost) {
+    const auto reason = board::usbErrorText(run->lostStatus());
+    text = QStringLiteral("The board was lost after %1 of %2 readings: %3.")
+               .arg(run->stepsDone())
+               .arg(run->stepsPlanned())
+               .arg(reason ? qtext(*reason) : QStringLiteral("status %1").arg(run->lostStatus()));
+    session_.boardLost(run->lostStatus());
+  } else if (run->state() == measure::Run::State::Stopped) {
+    text = QStringLiteral("Stopped after %1 of %2 readings.")
+               .arg(run->stepsDone())
+               .arg(run->stepsPlanned());
+  } else {
+    text = QStringLiteral("%1 readings.").arg(run->stepsDone());
+  }
   if (run->failedReadings() > 0) {
     const auto reason = board::usbErrorText(run->lastFailedStatus());
     text += QStringLiteral(" %1 of them failed on the board; last status %2.")

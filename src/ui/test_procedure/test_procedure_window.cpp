@@ -60,8 +60,9 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
   setObjectName(QStringLiteral("Form6"));
   setWindowTitle(QStringLiteral("KV4410 Test Procedure"));
 
-  test_ = std::make_unique<measure::ChannelTest>(session_.words, session_.conversion, session_,
-                                                 session_.link(), clock_);
+  // The test's words pass the send path while the test holds the board to itself.
+  test_ = std::make_unique<measure::ChannelTest>(session_.words, session_.conversion,
+                                                 session_.runSender(), session_.link(), clock_);
   driver_ = new RunDriver(clock_, this);
   connect(driver_, &RunDriver::stepped, this, &TestProcedureWindow::showProgress);
   connect(driver_, &RunDriver::finished, this, &TestProcedureWindow::showVerdict);
@@ -91,7 +92,9 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
   setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
 }
 
-TestProcedureWindow::~TestProcedureWindow() = default;
+TestProcedureWindow::~TestProcedureWindow() {
+  session_.releaseBoard(Session::RunKind::ChannelTest);
+}
 
 QWidget* TestProcedureWindow::buildHeader() {
   auto* header = new QFrame(this);
@@ -164,7 +167,7 @@ bool TestProcedureWindow::testRunning() const {
 }
 
 void TestProcedureWindow::cmdWRITEPMU_Click() {
-  if (driver_->running()) {
+  if (driver_->running() || !session_.claimBoard(Session::RunKind::ChannelTest)) {
     return;
   }
   lstTest_->clear();
@@ -212,6 +215,7 @@ void TestProcedureWindow::showVerdict() {
                            : QStringLiteral("%1 of 16 checks failed.").arg(failures));
   cmdWRITEPMU_->setEnabled(true);
   cmdRESET_->setEnabled(true);
+  session_.releaseBoard(Session::RunKind::ChannelTest);
   emit testFinished();
 }
 
@@ -226,9 +230,9 @@ void TestProcedureWindow::cmdcopy2clip_Click() {
   clipboard->setText(QString::fromStdString(ListTextBlock(lines)));
 }
 
+// Only the chip reset request: the serial-word field keeps the last word that was sent.
 void TestProcedureWindow::cmdRESET_Click() {
   session_.link().resetChip();
-  session_.showSerialWord(0);
 }
 
 }  // namespace kv4410::ui

@@ -73,10 +73,13 @@ class TestSweepWindow : public QObject {
   void entryChecks();
   void sweepOnTheDefaultLoad();
   void refusalsSendNoForceWord();
+  void plotKeepsThePreparationOrder();
   void stopKeepsWhatWasMeasured();
   void timeRunAndPicking();
+  void chartLimits_data();
   void chartLimits();
-  void savedList();
+  void failedReadingsAndSavedTable();
+  void boardLostEndsTheRun();
 };
 
 void TestSweepWindow::startUpCascade() {
@@ -230,6 +233,18 @@ void TestSweepWindow::sweepOnTheDefaultLoad() {
 
 void TestSweepWindow::refusalsSendNoForceWord() {
   Program p;
+  // What a good run of each kind left in READ and the code fields stays there through every
+  // refusal below; WRITE shows the run's PMU word, as the range and measure handlers of the
+  // preparation show it.
+  p.page(1);
+  QVERIFY(typeText(find<QLineEdit>(p.sweep, "txtForceV"), QStringLiteral("2")));
+  QVERIFY(p.run("cmdPlotit"));
+  p.page(0);
+  QVERIFY(p.setSweep("0", "1", "500"));
+  QVERIFY(p.run("cmdPlot"));
+  const QStringList shownFields = {"lblREADSPI", "txtstart", "txtend", "txtstepcode", "txtForceC"};
+  const QStringList shown = textsOf(p.sweep, shownFields);
+  QCOMPARE(shown.mid(1), (QStringList{"8000", "8B60", "5B0", "96C1"}));
   QVERIFY(p.setSweep("2", "1", "100"));
   const std::size_t mark = p.fixture.mark();
   QVERIFY(p.run("cmdPlot"));
@@ -250,6 +265,42 @@ void TestSweepWindow::refusalsSendNoForceWord() {
   QCOMPARE(p.fixture.messages().count(), 3);
   QVERIFY(p.fixture.messages().last().text.contains(QStringLiteral("11.250")));
   QCOMPARE(find<QLineEdit>(p.sweep, "txtendV")->text(), QString());
+  p.page(1);
+  QVERIFY(typeText(find<QLineEdit>(p.sweep, "txtForceV"), QStringLiteral("11.25")));
+  QVERIFY(p.run("cmdPlotit"));
+  QCOMPARE(p.fixture.messages().count(), 4);
+  QCOMPARE(textsOf(p.sweep, shownFields), shown);
+  QCOMPARE(textOf(p.sweep, "Text1"), QStringLiteral("0F21B300"));
+}
+
+// PLOT follows the preparation's order: the G1 write and both readbacks first, then the PMU 0
+// box and the run's PMU word, then the range and measure handlers with what they change in the
+// other windows, then that word. The PMU control window sits on "HiZ Measout" and on "Enable
+// Always on Ext Range", so both handlers change it and it sends; the register window keeps all
+// four channels while the sweep window runs on PMU 0 and PMU 1 only.
+void TestSweepWindow::plotKeepsThePreparationOrder() {
+  Program p;
+  QVERIFY(clickButton(p.sweep, "PMUCHSEL_2"));
+  QVERIFY(clickButton(p.sweep, "PMUCHSEL_3"));
+  QVERIFY(chooseItemText(p.selector(Mirrored::PmuMeasure)->list()->window(), "cboMeasure",
+                         "HiZ Measout"));
+  QVERIFY(chooseItemText(p.selector(Mirrored::PmuCurrentRange)->list()->window(), "cboIrange",
+                         "Enable Always on Ext Range"));
+  QVERIFY(p.setSweep("0", "1", "500"));
+  const std::size_t mark = p.fixture.mark();
+  QVERIFY(p.run("cmdPlot"));
+  const std::vector<std::string> traffic = p.fixture.transcript(mark);
+  QCOMPARE(std::vector<std::string>(traffic.begin(), traffic.begin() + 5),
+           (std::vector<std::string>{"W 003FE4A0", "W 1FC00000", "R", "W 10000000", "R"}));
+  const std::vector<std::int32_t> words = p.fixture.sentWords(mark);
+  const auto firstForce = std::find(words.begin(), words.end(), 0x03CD8000);
+  QVERIFY(firstForce != words.end());
+  // PMU 0 and 1 only, EN, force voltage, 2 mA, measure voltage, FIN, CLAMP and COMP.
+  QCOMPARE(*(firstForce - 1), 0x0321B300);
+  // The PMU control window's words (range, then measure) came after the readbacks.
+  QVERIFY(firstForce - words.begin() >= 5);
+  QCOMPARE(p.text(Mirrored::PmuMeasure), QStringLiteral("Measure Voltage"));
+  QCOMPARE(p.text(Mirrored::PmuCurrentRange), QStringLiteral("2mA current range"));
 }
 
 void TestSweepWindow::stopKeepsWhatWasMeasured() {
@@ -297,21 +348,50 @@ void TestSweepWindow::timeRunAndPicking() {
   QCOMPARE(find<QLineEdit>(p.sweep, "Text5")->text(), QStringLiteral("1.4997"));
 }
 
-void TestSweepWindow::chartLimits() {
-  const ui::YLimits a = ui::sweepYLimits(-2.0F, 3.0F);
-  QCOMPARE(a.upper, 3.3);
-  QCOMPARE(a.lower, -2.2);
-  QCOMPARE(ui::sweepYLimits(1.0F, 2.0F).lower, 1.1);
-  const ui::YLimits t = ui::timeRunYLimits(0.5F, 1.0F);
-  QCOMPARE(t.upper, 1.001);
-  QCOMPARE(t.lower, 0.4995);
-  QCOMPARE(ui::timeRunYLimits(-1.0F, 1.0F).upper, 0.999);
+void TestSweepWindow::chartLimits_data() {
+  QTest::addColumn<bool>("sweep");
+  QTest::addColumn<float>("min");
+  QTest::addColumn<float>("max");
+  QTest::addColumn<double>("lower");
+  QTest::addColumn<double>("upper");
+  // The usual limits where they enclose the series; otherwise the clipping side moves outward.
+  QTest::newRow("sweep across zero") << true << -2.0F << 3.0F << -2.2 << 3.3;
+  QTest::newRow("sweep above zero") << true << 1.0F << 2.0F << 0.9 << 2.2;
+  QTest::newRow("sweep below zero") << true << -3.0F << -1.0F << -3.3 << -0.9;
+  QTest::newRow("time above zero") << false << 0.5F << 1.0F << 0.4995 << 1.001;
+  QTest::newRow("time across zero") << false << -1.0F << 1.0F << -1.001 << 1.001;
+  QTest::newRow("time below zero") << false << -2.0F << -1.0F << -2.002 << -0.999;
 }
 
-void TestSweepWindow::savedList() {
-  Program p;
+void TestSweepWindow::chartLimits() {
+  QFETCH(bool, sweep);
+  QFETCH(float, min);
+  QFETCH(float, max);
+  QFETCH(double, lower);
+  QFETCH(double, upper);
+  const ui::YLimits limits = sweep ? ui::sweepYLimits(min, max) : ui::timeRunYLimits(min, max);
+  QCOMPARE(limits.lower, lower);
+  QCOMPARE(limits.upper, upper);
+}
+
+// The start-up makes 11 vendor requests and a sweep's preparation 6; each step then sends its
+// force word, 232 and 233. Request 22 is the 232 of the second reading: it fails, 233 answers.
+void TestSweepWindow::failedReadingsAndSavedTable() {
+  Program p("fail-at=22");
   QVERIFY(p.setSweep("0", "1", "500"));
   QVERIFY(p.run("cmdPlot"));
+  QListWidget* rows = p.list("List1");
+  QCOMPARE(rows->count(), 4);
+  QCOMPARE(rows->item(2)->toolTip(),
+           QStringLiteral("This reading failed on the board: 3005 - XFER INCOMPLETE"));
+  QVERIFY(rows->item(1)->toolTip().isEmpty() && rows->item(3)->toolTip().isEmpty());
+  QCOMPARE(rows->item(2)->text().split(QLatin1Char('\t')).size(), 8);  // the row text as ever
+  QCOMPARE(find<QLabel>(p.sweep, "lblStatus1")->text(),
+           QStringLiteral("3 readings. 1 of them failed on the board; last status 3005 - XFER "
+                          "INCOMPLETE."));
+
+  // The saved file is a table: comments, the header, then one line per reading, each with the
+  // header's number of fields; which reading failed is in its last column.
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("sweep.csv"));
   QCOMPARE(p.sweep->saveCsv(true, path), std::optional<QString>());
@@ -321,13 +401,39 @@ void TestSweepWindow::savedList() {
       QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   const QStringList comments = lines.filter(QRegularExpression(QStringLiteral("^#")));
   QVERIFY(comments.join(QLatin1Char('\n')).contains(QStringLiteral("VREF")));
-  QCOMPARE(lines.size() - comments.size(), 4);  // header and three points
-  QVERIFY(lines.last().startsWith(QStringLiteral("2,")));
-  QCOMPARE(lines.last().count(QLatin1Char(',')), 7);
+  QCOMPARE(comments.filter(QRegularExpression(QStringLiteral("^# (Min|Max): -?[0-9]"))).size(), 2);
+  QStringList table = lines;
+  table.removeIf([](const QString& l) { return l.startsWith(QLatin1Char('#')); });
+  QCOMPARE(table.size(), 4);
+  QVERIFY(table[0].endsWith(QStringLiteral(",status")));
+  QStringList statuses;
+  for (const QString& line : table) {
+    QCOMPARE(line.count(QLatin1Char(',')), 8);
+    statuses << line.section(QLatin1Char(','), 8);
+  }
+  QCOMPARE(statuses, (QStringList{"status", "0", "3005", "0"}));
   // A file that cannot be written says why; the earlier file is kept.
   QVERIFY(p.sweep->saveCsv(true, dir.filePath(QStringLiteral("missing/sweep.csv"))).has_value());
   QVERIFY(p.sweep->saveCsv(false, path).has_value());  // no time run yet
   QVERIFY(QFile::exists(path));
+}
+
+// Request 20 is the last that answers: the second step's word, 232 and 233 fail, and the run
+// ends there with its first reading, sending nothing more; every status bar says so.
+void TestSweepWindow::boardLostEndsTheRun() {
+  Program p("fail-after=20");
+  QVERIFY(p.setSweep("0", "1", "100"));
+  const std::size_t mark = p.fixture.mark();
+  QVERIFY(p.run("cmdPlot"));
+  QCOMPARE(p.fixture.transcript(mark).size(), std::size_t{12});
+  QCOMPARE(p.list("List1")->count(), 2);
+  QCOMPARE(find<QLabel>(p.sweep, "lblStatus1")->text(),
+           QStringLiteral("The board was lost after 1 of 11 readings: 3005 - XFER INCOMPLETE."));
+  QCOMPARE(find<ui::StripChart>(p.sweep, "Strip1")->plottedCount(), 1);
+  QCOMPARE(textOf(p.registerWindow, "lblBoardStatus"),
+           QStringLiteral("The board was lost (3005 - XFER INCOMPLETE). Check the USB cable and "
+                          "the board's power, then start the program again."));
+  QVERIFY(find<QPushButton>(p.sweep, "cmdPlot")->isEnabled());
 }
 
 QTEST_MAIN(TestSweepWindow)
