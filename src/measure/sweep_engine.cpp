@@ -27,19 +27,7 @@ constexpr std::int32_t kChannelAndFinBits = 0x0FCD0000;
 constexpr std::int32_t kChannelBits = 0x0F000000;
 constexpr std::int32_t kKeepAddress = 0x0FFF0000;
 constexpr std::int32_t kMaxCode = 0xFFFF;
-constexpr double kFieldLimit = 11.25;
-constexpr double kStepLimit = 1000.0;
-constexpr const char* kFieldTooLarge =
-    "Number too large. Please reenter voltage between -11.25 and +11.25.";
-constexpr const char* kStepTooLarge =
-    "Number too large. Please reenter voltage between 0 and 1000.";
-
-constexpr std::array<float, 6> kCycleSeconds = {0.0001F, 0.1F, 0.2F, 0.3F, 0.4F, 0.5F};
 constexpr std::array<float, 5> kSenseOhms = {200000.0F, 50000.0F, 5000.0F, 500.0F, 100.0F};
-
-bool withinField(double volts) {
-  return volts >= -kFieldLimit && volts <= kFieldLimit;  // false for NaN
-}
 
 std::string fixed(double value, int decimals) {
   std::array<char, 64> text{};
@@ -70,24 +58,7 @@ bool validCode(std::optional<std::int32_t> code) {
 
 }  // namespace
 
-// ---- delays, words and field checks --------------------------------------------------------
-
-void RunDelays::chooseCycle(int cycleIndex) {
-  if (cycleIndex < 0 || cycleIndex >= static_cast<int>(kCycleSeconds.size())) {
-    return;
-  }
-  cycle = kCycleSeconds[static_cast<std::size_t>(cycleIndex)];
-  remainder = cycle;
-}
-
-void RunDelays::chooseSample(int cycleIndex, int k) {
-  if (k < 0 || k > 9) {
-    return;
-  }
-  chooseCycle(cycleIndex);
-  settle = cycle * static_cast<float>(k) / 10.0F;
-  remainder = cycle - settle;
-}
+// ---- words --------------------------------------------------------------------------------------
 
 std::int32_t withSweepRange(std::int32_t word, int rangeIndex) {
   return (word & ~kRangeBits) | ((std::clamp(rangeIndex, 0, 4) << 15) & kRangeBits);
@@ -99,26 +70,6 @@ std::int32_t withSweepMeasure(std::int32_t word, MeasureMode mode) {
 
 float senseResistance(int rangeIndex) {
   return kSenseOhms[static_cast<std::size_t>(std::clamp(rangeIndex, 0, 4))];
-}
-
-std::optional<Refusal> checkSweepFields(const SweepRequest& request) {
-  if (!withinField(request.startVolts)) {
-    return Refusal{EntryField::Start, kFieldTooLarge};
-  }
-  if (!withinField(request.endVolts)) {
-    return Refusal{EntryField::End, kFieldTooLarge};
-  }
-  if (!(request.stepMillivolts >= 0.0 && request.stepMillivolts <= kStepLimit)) {
-    return Refusal{EntryField::Step, kStepTooLarge};
-  }
-  return std::nullopt;
-}
-
-std::optional<Refusal> checkForceField(double forceVolts) {
-  if (!withinField(forceVolts)) {
-    return Refusal{EntryField::Force, kFieldTooLarge};
-  }
-  return std::nullopt;
 }
 
 // ---- the common part of both runs ----------------------------------------------------------
@@ -285,10 +236,15 @@ SweepRun::SweepRun(const RunContext& context, RunSettings settings, SweepRequest
 std::vector<double> SweepRun::series() const {
   std::vector<double> values;
   values.reserve(points_.size());
-  for (const SweepPoint& p : points_) {
-    values.push_back(mode_ == MeasureMode::Current ? p.current : p.voltage);
+  for (std::size_t row = 0; row < points_.size(); ++row) {
+    values.push_back(measuredAt(row));
   }
   return values;
+}
+
+double SweepRun::measuredAt(std::size_t row) const {
+  const SweepPoint& p = points_[row];
+  return mode_ == MeasureMode::Current ? p.current : p.voltage;
 }
 
 std::optional<SweepPoint> SweepRun::pickedPoint(double x) const {
@@ -468,8 +424,8 @@ TimeRun::TimeRun(const RunContext& context, RunSettings settings, double forceVo
 std::vector<double> TimeRun::series() const {
   std::vector<double> values;
   values.reserve(samples_.size());
-  for (const TimeSample& s : samples_) {
-    values.push_back(s.measured);
+  for (std::size_t row = 0; row < samples_.size(); ++row) {
+    values.push_back(measuredAt(row));
   }
   return values;
 }

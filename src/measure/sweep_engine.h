@@ -13,26 +13,14 @@
 
 #include "board/board_link.h"
 #include "device/stored_words.h"
+#include "measure/run_delays.h"
+#include "measure/run_fields.h"
 
 namespace kv4410::measure {
 
 class Clock;
 
 enum class MeasureMode : std::int16_t { Voltage = 0, Current = 1 };
-
-// The pacing values of the runs (seconds, single precision). All are 0 until a delay is chosen.
-struct RunDelays {
-  float settle = 0.0F;     // Ts: from the force word to the ADC reading
-  float remainder = 0.0F;  // Tr: from a row to the next step
-  float cycle = 0.0F;      // T: added to the sample time of each row
-
-  // "Force/Measure Cycle Delay" item 0 "No Delay" (0.0001 s) .. 5 "500ms": Tr = T = the item's
-  // time; Ts is kept. An index outside the list changes nothing.
-  void chooseCycle(int cycleIndex);
-  // "SAMPLE DELAY" item k (0 "No Delay", 1..9 "1 X".."9 X"): first repeats the cycle choice of
-  // `cycleIndex` (the cycle selector's present item), then Ts = T * k / 10 and Tr = T - Ts.
-  void chooseSample(int cycleIndex, int k);
-};
 
 // The state the runs share with the windows, beside the stored words and conversion values.
 struct SweepState {
@@ -50,35 +38,10 @@ std::int32_t withSweepMeasure(std::int32_t word, MeasureMode mode);
 // Sense resistance of a current range index 0..4: 200000, 50000, 5000, 500, 100 ohms.
 float senseResistance(int rangeIndex);
 
-// What the user asked for. The fields are checked by checkSweepFields / checkTimeFields first.
-struct SweepRequest {
-  double startVolts = 0.0;
-  double endVolts = 0.0;
-  double stepMillivolts = 0.0;
-};
-
 struct RunSettings {
   float vref = 5.0F;   // from the VREF option buttons: 5 or 2.5
   int rangeIndex = 0;  // CURRENT RANGE item 0..4
 };
-
-// Which entry field a refusal concerns (the GUI empties and focuses it). Channels: no channel
-// is ticked under PMU CH SELECT. Board: a readback of the preparation failed; the GUI shows the
-// message beside the list rather than in a box, as for every other board failure of a run.
-enum class EntryField { Start, End, Step, Force, Channels, Board };
-struct Refusal {
-  EntryField field;
-  std::string message;  // shown with the title "Entry Error"
-};
-
-// The Enter-key checks of the entry fields, on their numbers: start and end within -11.25 to
-// +11.25 ("Number too large. Please reenter voltage between -11.25 and +11.25."), step within
-// 0 to 1000 ("Number too large. Please reenter voltage between 0 and 1000."), both ends
-// included; NaN and infinities are refused the same way.
-std::optional<Refusal> checkSweepFields(const SweepRequest& request);
-std::optional<Refusal> checkForceField(double forceVolts);
-inline constexpr const char* kNotANumber = "Not a valid number. Please reenter it.";
-inline constexpr const char* kEndBelowStart = "End Voltage must be greater than Start Voltage.";
 
 // One step of the voltage sweep.
 struct SweepPoint {
@@ -149,6 +112,9 @@ class Run {
   const std::vector<std::string>& lines() const { return lines_; }
   // The measured series to plot (current or voltage per the measure mode), one per row so far.
   virtual std::vector<double> series() const = 0;
+  // Row `row` of that series (row < rows()), for a view that draws only what is new.
+  virtual double measuredAt(std::size_t row) const = 0;
+  virtual std::size_t rows() const = 0;
   std::size_t stepsDone() const { return stepsDone_; }
   std::size_t stepsPlanned() const { return stepsPlanned_; }
 
@@ -252,6 +218,8 @@ class SweepRun final : public Run {
   SweepRun(const RunContext& context, RunSettings settings, SweepRequest request);
 
   std::vector<double> series() const override;
+  double measuredAt(std::size_t row) const override;
+  std::size_t rows() const override { return points_.size(); }
   const std::vector<SweepPoint>& points() const { return points_; }  // the rows so far
   // The codes shown beside the voltage fields (valid after the preparation).
   std::int32_t startCode() const { return startCode_; }
@@ -290,6 +258,8 @@ class TimeRun final : public Run {
   TimeRun(const RunContext& context, RunSettings settings, double forceVolts);
 
   std::vector<double> series() const override;
+  double measuredAt(std::size_t row) const override { return samples_[row].measured; }
+  std::size_t rows() const override { return samples_.size(); }
   const std::vector<TimeSample>& samples() const { return samples_; }
   std::int32_t forceCode() const { return forceCode_; }  // valid after the preparation
   // The sample shown for a picked position x (sample x, clamped to the recorded samples).
