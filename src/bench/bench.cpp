@@ -141,6 +141,71 @@ Refusal Bench::startUp(const std::filesystem::path& firmwarePath) {
   return refusal;
 }
 
+Refusal Bench::connect(const std::filesystem::path& firmwarePath) {
+  if (started_) {
+    return std::string("The board was started already.");
+  }
+  started_ = true;
+  link_.LoadUSB(firmwarePath);
+  // What the start-up leaves composed: the PMU control window's FIN DAC word for 0 V on no
+  // channel, the system control word, all four channels with the start-up PMU word (2 mA,
+  // measure voltage), and the sweep's word following the range and measure lists.
+  conversion_.vref = 5.0F;
+  const std::optional<std::int32_t> zeroVolts =
+      codeForVoltage(0.0, conversion_.vref, kDefaultOffsetCode);
+  words_.dacWord =
+      composePmuWindowDacWord(zeroVolts.value_or(0), kModeX1, kFinDacBase, 0,
+                              ForceSelection::Voltage, static_cast<int>(CurrentRange::Range2mA));
+  words_.sysWord = kStartUpSysWord;
+  words_.chanBits = kAllChannels;
+  words_.pmuWord = kStartUpPmuWord;
+  composeRange(currentRange_.value());
+  composeMeasure(measure_.value());
+  return std::nullopt;
+}
+
+Refusal Bench::chooseForRun(CurrentRange range, MeasureSelect measure) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  if (static_cast<int>(range) >= valueCount(Setting::CurrentRange)) {
+    return noSuch(Setting::CurrentRange, static_cast<int>(range));
+  }
+  if (static_cast<int>(measure) >= valueCount(Setting::Measure)) {
+    return noSuch(Setting::Measure, static_cast<int>(measure));
+  }
+  if (range != currentRange_.value()) {
+    composeRange(range);
+    currentRange_.set(range);
+  }
+  if (measure != measure_.value()) {
+    composeMeasure(measure);
+    measure_.set(measure);
+  }
+  return std::nullopt;
+}
+
+Refusal Bench::sendLoadPulse() {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  link_.pulseLoad();
+  return std::nullopt;
+}
+
+Refusal Bench::driveLoad(bool high) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  if (high) {
+    link_.loadHigh();
+  } else {
+    link_.loadLow();
+  }
+  loadHigh_ = high;
+  return std::nullopt;
+}
+
 Refusal Bench::resetChip() {
   if (Refusal refusal = sendingRefused()) {
     return refusal;

@@ -88,6 +88,21 @@ class Bench {
   Refusal setCComp(int value);
   Refusal setCFeedforward(int value);
 
+  // ---- a face that joins the board without the start-up (the command line) ----
+  // Only the connection (search, connect, firmware, 224). The stored words, conversion values
+  // and settings are then those the start-up leaves, though none of its words was sent: the
+  // chip keeps what it holds, and a run's preparation sends the words it needs. Runs once, and
+  // startUp is refused after it.
+  Refusal connect(const std::filesystem::path& firmwarePath);
+  // The current range and measure choice of the next run, composed as their lists compose them
+  // but not sent: the run's preparation sends the PMU word that carries them.
+  Refusal chooseForRun(CurrentRange range, MeasureSelect measure);
+  // The /LOAD requests one at a time for such a face, which cannot know the line's level (an
+  // earlier session may have left it either way): 222 alone, without the box's 226 after it;
+  // 226 (high) or 227 (low) sent whatever the line was believed to be.
+  Refusal sendLoadPulse();
+  Refusal driveLoad(bool high);
+
   // ---- stored words and conversion values ----
   const StoredWords& words() const { return words_; }
   const ConversionValues& conversion() const { return conversion_; }

@@ -1,6 +1,7 @@
-// kv4410ctl write / read / adc / reset / load / ccomp / cff / exec: commands on the board.
-// The board is opened once per process (search, connect, firmware, start) at the first board
-// command; `exec` runs a script of such commands, one per line, on that one connection.
+// kv4410ctl write / read / adc / reset / load / ccomp / cff / exec: commands on the board,
+// through the bench. The board is opened once per process (search, connect, firmware, start) at
+// the first board command; `exec` runs a script of such commands, one per line, on that one
+// connection.
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
@@ -13,7 +14,6 @@
 #include <vector>
 
 #include "board/board_link.h"
-#include "board/simulated_board.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"
 #include "cli/script_line.h"
@@ -21,7 +21,6 @@
 #include "device/dac_words.h"
 #include "device/readback.h"
 #include "device/register_map.h"
-#include "device/serial_word.h"
 #include "device/text_format.h"
 
 namespace kv4410::cli {
@@ -98,41 +97,33 @@ void printAnswer(std::ostream& out, ReadTarget target, std::uint32_t answer) {
   }
 }
 
-// Runs a checked command, an ADC reading scaled by `vref`; 1 when a request failed (its message
-// is on stderr).
-int runCommand(board::BoardLink& link, const Command& c, float vref, std::ostream& out) {
-  const auto failedBefore = link.failedRequests();
-  int firstFailure = 0;
-  const auto note = [&] {
-    if (firstFailure == 0 && link.lastStatus() != 0) {
-      firstFailure = link.lastStatus();
-    }
-  };
+// Runs a checked command through the bench, an ADC reading scaled by `vref`; 1 when a request
+// failed (the first failure's message is on stderr). `firstFailure` is the first failed status
+// the bench's traffic reported since it was last 0.
+int runCommand(BoardSession& session, const Command& c, float vref, const int& firstFailure,
+               std::ostream& out) {
+  bench::Bench& bench = session.bench();
+  bench::Refusal refusal;
   switch (c.kind) {
     case Command::Kind::Write:
       for (const std::int32_t word : c.words) {
-        link.SPIWrite(kWordBits, word);
-        note();
+        if ((refusal = bench.sendWord(word))) {
+          break;
+        }
       }
       break;
     case Command::Kind::Read: {
-      link.SPIWrite(kWordBits, c.readRequest);
-      note();
-      const std::uint32_t answer = link.SPIRead();
-      note();
-      if (firstFailure == 0) {
-        printAnswer(out, c.target, answer);
+      const std::optional<std::uint32_t> answer = bench.readBack(c.readRequest);
+      if (answer && firstFailure == 0) {
+        printAnswer(out, c.target, *answer);
       }
       break;
     }
     case Command::Kind::Adc:
       for (int i = 0; i < c.count && firstFailure == 0; ++i) {
-        link.startAdc();
-        note();
-        const std::uint16_t code = link.ReadADC();
-        note();
-        if (firstFailure == 0) {
-          out << hex(code, 4) << " " << code << " " << formatFixed(adcVolts(code, vref), 1, 6)
+        const std::optional<std::uint16_t> code = bench.readAdc();
+        if (code && firstFailure == 0) {
+          out << hex(*code, 4) << " " << *code << " " << formatFixed(adcVolts(*code, vref), 1, 6)
               << " V\n";
         }
       }
@@ -140,35 +131,34 @@ int runCommand(board::BoardLink& link, const Command& c, float vref, std::ostrea
     case Command::Kind::Request:
       switch (c.request) {
         case board::request::kResetChip:
-          link.resetChip();
+          refusal = bench.resetChip();
           break;
         case board::request::kPulseLoad:
-          link.pulseLoad();
+          refusal = bench.sendLoadPulse();
           break;
         case board::request::kLoadHigh:
-          link.loadHigh();
+          refusal = bench.driveLoad(true);
           break;
         case board::request::kLoadLow:
-          link.loadLow();
+          refusal = bench.driveLoad(false);
           break;
         case board::request::kCComp:
-          link.setCComp(c.value);
+          refusal = bench.setCComp(c.value);
           break;
         default:
-          link.setCFeedforward(c.value);
+          refusal = bench.setCFeedforward(c.value);
           break;
       }
-      note();
       break;
   }
-  if (link.failedRequests() == failedBefore) {
+  if (refusal) {
+    std::cerr << "kv4410ctl: " << *refusal << "\n";
+    return kUsageError;
+  }
+  if (firstFailure == 0) {
     return kSuccess;
   }
-  if (board::usbErrorText(firstFailure)) {
-    link.ShowUSBError(firstFailure);
-  } else {
-    std::cerr << "kv4410ctl: board request failed with status " << firstFailure << "\n";
-  }
+  session.reportStatus(firstFailure);
   return kBoardError;
 }
 
@@ -192,9 +182,16 @@ int runOnBoard(const GlobalOptions& globals, const std::vector<NumberedCommand>&
     return opened;
   }
   const float boardVref = vref.value_or(session.reference());
+  int firstFailure = 0;
+  session.bench().observeTraffic([&firstFailure](const board::BoardLink::RequestRecord& r) {
+    if (firstFailure == 0) {
+      firstFailure = r.status;
+    }
+  });
   for (const auto& [line, command] : commands) {
+    firstFailure = 0;
     const int status =
-        runCommand(session.link(), command, command.vref.value_or(boardVref), std::cout);
+        runCommand(session, command, command.vref.value_or(boardVref), firstFailure, std::cout);
     if (status != kSuccess) {
       if (line != 0) {
         std::cerr << "kv4410ctl: script stopped at line " << line << "\n";

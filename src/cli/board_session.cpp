@@ -15,20 +15,29 @@ constexpr float kDefaultVref = 5.0F;
 
 int BoardSession::open() {
   std::string error;
-  opened_ = board::openBoard(globals_.board, error);
-  if (!opened_.access) {
+  board::OpenedBoard opened = board::openBoard(globals_.board, error);
+  if (!opened.access) {
     std::cerr << "kv4410ctl: " << error << "\n";
     return kUsageError;
   }
-  link_ = std::make_unique<board::BoardLink>(*opened_.access, reporter_);
+  bench_ = std::make_unique<bench::Bench>(std::move(opened), reporter_, clock_);
   firmware_ = board::lookUpFirmware(globals_.board.firmware, globals_.programDirectory);
-  link_->LoadUSB(firmware_.path);
+  bench_->connect(firmware_.path);
   return reporter_.reported() ? kBoardError : kSuccess;
 }
 
+void BoardSession::reportStatus(int status) {
+  if (const auto text = board::usbErrorText(status)) {
+    reporter_.usbError(status, *text);
+  } else {
+    std::cerr << "kv4410ctl: board request failed with status " << status << "\n";
+  }
+}
+
 float BoardSession::reference() const {
-  return opened_.simulated ? static_cast<float>(opened_.simulated->options().referenceVolts)
-                           : kDefaultVref;
+  const board::SimulatedBoard* simulated = bench_ ? bench_->simulated() : nullptr;
+  return simulated != nullptr ? static_cast<float>(simulated->options().referenceVolts)
+                              : kDefaultVref;
 }
 
 }  // namespace kv4410::cli

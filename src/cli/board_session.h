@@ -1,14 +1,17 @@
 #pragma once
-// The process's one board connection for the board commands: opened at the first command that
-// needs it (search, connect, firmware, start), with the board's messages as stderr lines.
+// The process's one board session for the board commands and runs: a bench opened at the first
+// command that needs it with the connection alone (search, connect, firmware, start), with the
+// board's messages as stderr lines.
 #include <iostream>
 #include <memory>
 #include <string_view>
 
+#include "bench/bench.h"
 #include "board/board_factory.h"
 #include "board/board_link.h"
 #include "board/firmware_lookup.h"
 #include "cli/commands.h"
+#include "measure/clock.h"
 
 namespace kv4410::cli {
 
@@ -43,18 +46,22 @@ class BoardSession {
  public:
   explicit BoardSession(const GlobalOptions& globals) : globals_(globals) {}
 
-  // kSuccess, kBoardError (start-up reported an error) or kUsageError (bad board options).
+  // kSuccess, kBoardError (the connection reported an error) or kUsageError (bad board
+  // options).
   int open();
-  board::BoardLink& link() { return *link_; }
+  bench::Bench& bench() { return *bench_; }
+  measure::Clock& clock() { return clock_; }
+  // A board status as the board's own messages say it (one stderr line).
+  void reportStatus(int status);
   // The simulated board's reference (its vref= option), or the USB board's usual 5 V.
   float reference() const;
 
  private:
   const GlobalOptions& globals_;
-  board::OpenedBoard opened_;
   board::FirmwareLookup firmware_;
   CliReporter reporter_{firmware_};
-  std::unique_ptr<board::BoardLink> link_;
+  measure::SteadyClock clock_;
+  std::unique_ptr<bench::Bench> bench_;
 };
 
 }  // namespace kv4410::cli

@@ -1,8 +1,8 @@
 // kv4410ctl sweep and timerun: the voltage sweep and the measurement versus time on the board,
-// run by the same engine as the sweep window. The rows go to stdout tab-separated, the last line
-// being min and max (or with --csv as a table: comment lines describing the run, the header, the
-// rows with their board status, min and max as comments); a progress line goes to stderr when it
-// is a terminal. A --csv file is replaced only once the run has produced its rows.
+// run by the bench as the sweep window runs them. The rows go to stdout tab-separated, the last
+// line being min and max (or with --csv as a table: comment lines describing the run, the header,
+// the rows with their board status, min and max as comments); a progress line goes to stderr when
+// it is a terminal. A --csv file is replaced only once the run has produced its rows.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -72,39 +72,42 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
   if (const int status = session.open(); status != kSuccess) {
     return status;
   }
-  board::BoardLink& link = session.link();
-  board::LinkWordSender sender(link);
-  measure::SteadyClock clock;
-  StoredWords words;
-  ConversionValues conversion;
-  measure::SweepState sweep;
-  // The words the program's start-up leaves: system control, PMU word with 2 mA and measure
-  // voltage on no channel; the run adds its own channels.
-  words.sysWord = 0x003FE4A0;
-  words.pmuWord = 0x0021B300;
+  bench::Bench& bench = session.bench();
+  std::uint8_t channels = 0;
   for (const int c : o.channels) {
-    sweep.sweepChanBits |= 1 << (24 + c);
+    channels |= static_cast<std::uint8_t>(1U << c);
   }
-  sweep.measureMode = o.mode;
-  if (o.cycle >= 0) {
-    sweep.delays.chooseCycle(o.cycle);
+  // Without a cycle delay of its own, a sample delay takes its tenths of "No Delay".
+  const int cycle = o.cycle < 0 && o.sample >= 0 ? 0 : o.cycle;
+  bench::Refusal refusal =
+      bench.chooseForRun(static_cast<bench::CurrentRange>(o.range),
+                         o.mode == measure::MeasureMode::Voltage ? bench::MeasureSelect::Voltage
+                                                                 : bench::MeasureSelect::Current);
+  if (!refusal) {
+    refusal = bench.setSweepChannels(channels);
   }
-  if (o.sample >= 0) {
-    sweep.delays.chooseSample(o.cycle >= 0 ? o.cycle : 0, o.sample);
+  if (!refusal && cycle >= 0) {
+    refusal = bench.setCycleDelay(cycle);
   }
-  const measure::RunSettings settings{o.vref > 0.0F ? o.vref : session.reference(), o.range};
-  const measure::RunContext context{link, sender, words, conversion, sweep, clock};
-  std::unique_ptr<measure::Run> run;
-  if (o.timeRun) {
-    run = std::make_unique<measure::TimeRun>(context, settings, o.force);
-  } else {
-    run = std::make_unique<measure::SweepRun>(context, settings,
-                                              measure::SweepRequest{o.start, o.end, o.stepMv});
+  if (!refusal && o.sample >= 0) {
+    refusal = bench.setSampleDelay(o.sample);
   }
+  const float vref = o.vref > 0.0F ? o.vref : session.reference();
+  if (!refusal) {
+    refusal = o.timeRun ? bench.startTimeRun(o.force, vref)
+                        : bench.startSweep({o.start, o.end, o.stepMv}, vref);
+  }
+  if (refusal) {
+    std::cerr << "kv4410ctl: " << *refusal << "\n";
+    return kUsageError;
+  }
+  const measure::Run* run = o.timeRun ? static_cast<const measure::Run*>(bench.timeRun())
+                                      : static_cast<const measure::Run*>(bench.sweepRun());
+  measure::Clock& clock = session.clock();
 
   const bool progress = isatty(STDERR_FILENO) != 0;
   auto lastShown = std::chrono::steady_clock::now();
-  while (const auto wait = run->advance()) {
+  while (const auto wait = bench.advanceRun()) {
     if (progress && std::chrono::steady_clock::now() - lastShown > std::chrono::milliseconds(100)) {
       lastShown = std::chrono::steady_clock::now();
       showProgress(*run, false);
@@ -130,12 +133,13 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
       std::cout << formatSingle(run->min()) << "\t" << formatSingle(run->max()) << "\n";
     }
   } else if (run->stepsDone() > 0) {
+    const measure::SweepState& sweep = bench.sweepState();
     const measure::RunDescription description{o.timeRun ? "Measure versus time" : "Voltage sweep",
                                               localTime(),
-                                              settings.vref,
+                                              bench.conversion().vref,
                                               run->offsetCode(),
-                                              settings.rangeIndex,
-                                              o.mode,
+                                              bench.conversion().rangeIndex,
+                                              sweep.measureMode,
                                               sweep.sweepChanBits,
                                               sweep.delays};
     saved = saveResults(o.csv, measure::csvText(description, *run));

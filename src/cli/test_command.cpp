@@ -1,7 +1,7 @@
-// kv4410ctl test: the automated channel test on the board. Prints the result list line by
-// line; --csv FILE also writes one row per reading, replacing FILE only once the test is done.
-// Exit status 0 on PASS, 1 on FAILURE (or a board that does not start), 2 on bad usage, 3 when
-// the readings could not be saved (the verdict is still printed).
+// kv4410ctl test: the automated channel test on the board, run by the bench. Prints the result list
+// line by line; --csv FILE also writes one row per reading, replacing FILE only once the test is
+// done. Exit status 0 on PASS, 1 on FAILURE (or a board that does not start), 2 on bad usage, 3
+// when the readings could not be saved (the verdict is still printed).
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
@@ -47,18 +47,16 @@ int runTest(const GlobalOptions& globals, const std::string& csvFile) {
   if (const int status = session.open(); status != kSuccess) {
     return status == kUsageError ? kUsageError : kFailure;
   }
-  board::BoardLink& link = session.link();
-
-  StoredWords words;
-  ConversionValues values;
-  board::LinkWordSender sender(link);
-  measure::SteadyClock clock;
-  measure::loadChannelTest(words, values, sender, link);
-  measure::ChannelTest test(words, values, sender, link, clock);
-  test.start();
-  while (const auto wait = test.advance()) {
+  bench::Bench& bench = session.bench();
+  if (const bench::Refusal refusal = bench.startChannelTest()) {
+    std::cerr << "kv4410ctl: " << *refusal << "\n";
+    return kUsageError;
+  }
+  measure::Clock& clock = session.clock();
+  while (const auto wait = bench.advanceRun()) {
     clock.waitUntil(clock.now() + *wait);
   }
+  const measure::ChannelTest& test = bench.channelTest();
 
   if (csvFile != "-") {
     for (const std::string& line : test.lines()) {

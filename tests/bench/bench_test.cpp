@@ -116,6 +116,40 @@ TEST(Bench, StartUpSendsTheProgramsStartUpWords) {
   EXPECT_EQ(rig.sent(), Lines{});
 }
 
+TEST(Bench, ConnectSendsOnlyTheConnectionAndComposesWhatTheStartUpLeaves) {
+  Rig rig(false);
+  EXPECT_EQ(rig.bench.connect("/opt/kv4410/KV4410SPI.hex"), std::nullopt);
+  EXPECT_EQ(rig.sent(), (Lines{"search", "connect", "firmware", "224"}));
+  const StoredWords& w = rig.bench.words();
+  EXPECT_EQ(w.sysWord, 0x003FE4A0);
+  EXPECT_EQ(w.pmuWord, 0x0F21B300);
+  EXPECT_EQ(w.chanBits, 0x0F000000);
+  EXPECT_EQ(w.dacWord, 0x00CD8000);
+  EXPECT_EQ(rig.bench.sweepState().sweepPmuWord, 0x0001A000);
+  EXPECT_EQ(rig.bench.conversion().rangeIndex, 3);
+  EXPECT_TRUE(rig.bench.startUp("/opt/kv4410/KV4410SPI.hex").has_value());
+  EXPECT_TRUE(rig.bench.connect("/opt/kv4410/KV4410SPI.hex").has_value());
+
+  // 20 uA and measure current are composed, not sent; the run's PMU word carries them:
+  // 0x0F21B300 masked by 0x0F381FC0 on PMU0 is 0x01201300, range 1 (bit 15) adds 0x8000.
+  EXPECT_EQ(rig.bench.chooseForRun(CurrentRange::Range20uA, MeasureSelect::Current), std::nullopt);
+  EXPECT_EQ(w.pmuWord, 0x0F209300);  // range bits 17..15 001, measure bits 14..13 00
+  rig.bench.setSweepChannels(0x1);
+  EXPECT_EQ(rig.sent(), Lines{});
+  ASSERT_EQ(rig.bench.startSweep({0.0, 0.0, 100.0}), std::nullopt);
+  rig.bench.advanceRun();
+  const Lines sent = rig.sent();
+  EXPECT_EQ(Lines(sent.begin(), sent.begin() + 6),
+            (Lines{"W 003FE4A0", "W 1FC00000", "R", "W 10000000", "R", "W 01209300"}));
+  rig.bench.runToEnd();
+  rig.sent();
+  // Each /LOAD request goes out as asked, whatever the line was believed to be.
+  rig.bench.driveLoad(false);
+  rig.bench.driveLoad(false);
+  rig.bench.sendLoadPulse();
+  EXPECT_EQ(rig.sent(), (Lines{"227", "227", "222"}));
+}
+
 TEST(Bench, EachSettingSendsTheWordOfTheWindowsOnceAndNotAgain) {
   struct Case {
     const char* name;
