@@ -204,8 +204,48 @@ void StripChart::plot(const std::vector<double>& values, int count) {
   showMarkers();
 }
 
+void StripChart::beginLive(int planned) {
+  ensureChart();
+  trace_->clear();
+  plotted_ = 0;
+  showMarkers();
+  const auto runs = static_cast<std::size_t>(kMaxDrawnPoints / 2);
+  const auto points = static_cast<std::size_t>(std::max(planned, 0));
+  liveBucket_ = points > static_cast<std::size_t>(kMaxDrawnPoints) ? (points + runs - 1) / runs : 1;
+  liveDrawn_ = 0;
+}
+
+void StripChart::appendLive(const std::function<double(std::size_t)>& value, std::size_t count) {
+  ensureChart();
+  QList<QPointF> points;
+  const auto add = [&](std::size_t k) {
+    points.append(QPointF(xStart_ + static_cast<double>(k), value(k)));
+  };
+  for (; liveDrawn_ + liveBucket_ <= count; liveDrawn_ += liveBucket_) {
+    std::size_t low = liveDrawn_;
+    std::size_t high = liveDrawn_;
+    for (std::size_t k = liveDrawn_; k < liveDrawn_ + liveBucket_; ++k) {
+      low = value(k) < value(low) ? k : low;
+      high = value(k) > value(high) ? k : high;
+    }
+    add(std::min(low, high));
+    if (low != high) {
+      add(std::max(low, high));
+    }
+  }
+  if (!points.isEmpty()) {
+    trace_->append(points);
+  }
+  plotted_ = static_cast<int>(count);
+  showMarkers();
+}
+
 int StripChart::plottedCount() const {
   return plotted_;
+}
+
+int StripChart::drawnPoints() const {
+  return trace_ == nullptr ? 0 : static_cast<int>(trace_->count());
 }
 
 bool StripChart::saveImage(const QString& path) {

@@ -4,7 +4,9 @@
 // position of a point the user clicks. Its context menu saves the chart as PNG or SVG.
 #include <QChartView>
 #include <QString>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class QLineSeries;
@@ -37,6 +39,13 @@ class StripChart : public QChartView {
   void setHandles(bool on);
   // Draws the series from the first `count` values (all of them when count < 0).
   void plot(const std::vector<double>& values, int count = -1);
+  // Live drawing while a run measures: beginLive() clears the trace for a run of `planned`
+  // points; appendLive() is given the series so far (`value(k)` for k < count) and draws only
+  // the values it has not drawn yet, so a redraw late in a long run costs what one early in it
+  // does. Beyond kMaxDrawnPoints planned points each complete run of neighbours is drawn by its
+  // lowest and highest point, as plot() draws them; the run's final plot() draws every point.
+  void beginLive(int planned);
+  void appendLive(const std::function<double(std::size_t)>& value, std::size_t count);
 
   bool handles() const { return handles_; }
   int pointCount() const { return pointCount_; }
@@ -45,6 +54,8 @@ class StripChart : public QChartView {
   double lowerLimit() const { return lower_; }
   double upperLimit() const { return upper_; }
   int plottedCount() const;
+  // The points of the drawn trace (after drawing runs of neighbours by their extremes).
+  int drawnPoints() const;
   std::int32_t traceColour() const { return colour_; }
 
   // Writes the chart as PNG or SVG (by the file's ending); false when it cannot be written.
@@ -78,8 +89,10 @@ class StripChart : public QChartView {
   double lower_ = 0.0;
   double upper_ = 1.0;
   std::int32_t colour_ = 0;
-  bool colourSet_ = false;  // until set, the chart theme's colour
-  int width_ = 0;           // 0: the series' own pen width
+  bool colourSet_ = false;      // until set, the chart theme's colour
+  int width_ = 0;               // 0: the series' own pen width
+  std::size_t liveBucket_ = 1;  // values per run of neighbours while drawing live
+  std::size_t liveDrawn_ = 0;   // values drawn live so far
 };
 
 }  // namespace kv4410::ui

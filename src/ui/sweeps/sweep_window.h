@@ -77,8 +77,9 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   // `now`: at the run's end, whatever the time since the last update.
   void showProgress(bool now = false);
   void showRunEnd();
-  void drawSweep(bool final);
-  void drawTimeRun(bool final);
+  void drawLive();
+  void drawSweep();
+  void drawTimeRun();
   void setRunning(bool running);
 
   Session& session_;
@@ -88,6 +89,10 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   measure::Run* active_ = nullptr;
   QListWidget* activeList_ = nullptr;
   int linesShown_ = 0;
+  // The rows the live chart has drawn, and their single-precision extremes.
+  std::size_t liveDrawn_ = 0;
+  float liveLow_ = 0.0F;
+  float liveHigh_ = 0.0F;
   qint64 lastDrawMs_ = 0;
   // What each kind's last run was made with, for its point picking and its saved file.
   measure::RunDescription sweepDescription_;

@@ -74,20 +74,6 @@ QString singleText(float value) {
   return QString::number(static_cast<double>(value), 'g', 7);
 }
 
-std::pair<float, float> extremes(const std::vector<double>& values) {
-  if (values.empty()) {
-    return {0.0F, 0.0F};
-  }
-  float low = toSingle(values.front());
-  float high = low;
-  for (double v : values) {
-    const float s = toSingle(v);
-    low = std::min(low, s);
-    high = std::max(high, s);
-  }
-  return {low, high};
-}
-
 }  // namespace
 
 bool SweepWindow::running() const {
@@ -208,6 +194,7 @@ void SweepWindow::startRun(measure::Run* run, QListWidget* list, QLabel* status)
   active_ = run;
   activeList_ = list;
   linesShown_ = 0;
+  liveDrawn_ = 0;
   lastDrawMs_ = monotonicMs() - kRedrawIntervalMs;  // the first row shows at once
   status->setText(QStringLiteral("Running..."));
   prgRun_->setRange(0, 1);
@@ -258,12 +245,47 @@ void SweepWindow::showProgress(bool now) {
   prgRun_->setRange(0, planned);
   prgRun_->setValue(static_cast<int>(std::min<std::size_t>(active_->stepsDone(), planned)));
   if (!now) {
-    if (active_ == sweep_.get()) {
-      drawSweep(false);
-    } else {
-      drawTimeRun(false);
-    }
+    drawLive();
   }
+}
+
+// The chart during a run: set up once when the first rows arrive, then each redraw adds the
+// rows measured since the last one and widens the Y limits to them; min and max are followed
+// row by row, so nothing here walks the rows measured before.
+void SweepWindow::drawLive() {
+  const measure::Run& run = *active_;
+  const std::size_t rows = run.rows();
+  if (rows == 0) {
+    return;
+  }
+  const bool isSweep = active_ == sweep_.get();
+  StripChart& chart = isSweep ? *Strip1_ : *Strip2_;
+  if (liveDrawn_ == 0) {
+    const int points =
+        isSweep ? static_cast<int>(std::max(run.stepsPlanned(), rows)) : kTimeChartPoints;
+    chart.clear();
+    chart.setPointCount(points);
+    chart.setXStart(isSweep ? 1 : 0);
+    chart.setXEnd(points);
+    if (isSweep) {
+      chart.setTraceColour(kTraceBlue);
+      chart.setTraceWidth(kTraceWidth);
+    }
+    chart.beginLive(points);
+    liveLow_ = toSingle(run.measuredAt(0));
+    liveHigh_ = liveLow_;
+  }
+  for (std::size_t row = liveDrawn_; row < rows; ++row) {
+    const float value = toSingle(run.measuredAt(row));
+    liveLow_ = std::min(liveLow_, value);
+    liveHigh_ = std::max(liveHigh_, value);
+  }
+  liveDrawn_ = rows;
+  const YLimits limits =
+      isSweep ? sweepYLimits(liveLow_, liveHigh_) : timeRunYLimits(liveLow_, liveHigh_);
+  chart.setUpperLimit(limits.upper);
+  chart.setLowerLimit(limits.lower);
+  chart.appendLive([&run](std::size_t row) { return run.measuredAt(row); }, rows);
 }
 
 void SweepWindow::showRunEnd() {
@@ -302,9 +324,9 @@ void SweepWindow::showRunEnd() {
   }
   (isSweep ? sweepDescription_ : timeDescription_).offsetCode = run->offsetCode();
   if (isSweep) {
-    drawSweep(true);
+    drawSweep();
   } else {
-    drawTimeRun(true);
+    drawTimeRun();
   }
   // After a run the chart's handle style follows "No Handles" again.
   onHandles(Check1_->isChecked());
@@ -334,7 +356,8 @@ void SweepWindow::showRunEnd() {
   emit runEnded();
 }
 
-void SweepWindow::drawSweep(bool final) {
+// The sweep's plot at its end: the X axis spans the points measured.
+void SweepWindow::drawSweep() {
   if (!sweep_) {
     return;
   }
@@ -342,16 +365,11 @@ void SweepWindow::drawSweep(bool final) {
   if (series.empty()) {
     return;
   }
-  // During the run the X axis spans the planned points; at the end the points measured.
-  const int points = final ? static_cast<int>(series.size())
-                           : static_cast<int>(std::max(sweep_->stepsPlanned(), series.size()));
-  auto [low, high] = extremes(series);
-  if (final) {
-    low = sweep_->min();
-    high = sweep_->max();
-    txtmin_->setText(singleText(low));
-    txtMax_->setText(singleText(high));
-  }
+  const auto points = static_cast<int>(series.size());
+  const float low = sweep_->min();
+  const float high = sweep_->max();
+  txtmin_->setText(singleText(low));
+  txtMax_->setText(singleText(high));
   StripChart& chart = *Strip1_;
   chart.clear();
   chart.setPointCount(points);
@@ -368,7 +386,7 @@ void SweepWindow::drawSweep(bool final) {
   chart.setXEnd(points);
 }
 
-void SweepWindow::drawTimeRun(bool final) {
+void SweepWindow::drawTimeRun() {
   if (!timeRun_) {
     return;
   }
@@ -376,13 +394,10 @@ void SweepWindow::drawTimeRun(bool final) {
   if (series.empty()) {
     return;
   }
-  auto [low, high] = extremes(series);
-  if (final) {
-    low = timeRun_->min();
-    high = timeRun_->max();
-    txtmin1_->setText(singleText(low));
-    txtmax1_->setText(singleText(high));
-  }
+  const float low = timeRun_->min();
+  const float high = timeRun_->max();
+  txtmin1_->setText(singleText(low));
+  txtmax1_->setText(singleText(high));
   StripChart& chart = *Strip2_;
   chart.clear();
   chart.setPointCount(kTimeChartPoints);

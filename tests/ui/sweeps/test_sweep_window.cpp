@@ -76,6 +76,7 @@ class TestSweepWindow : public QObject {
   void plotKeepsThePreparationOrder();
   void stopKeepsWhatWasMeasured();
   void timeRunAndPicking();
+  void liveChartDrawsOnlyWhatIsNew();
   void chartLimits_data();
   void chartLimits();
   void failedReadingsAndSavedTable();
@@ -346,6 +347,32 @@ void TestSweepWindow::timeRunAndPicking() {
   QCOMPARE(find<QLineEdit>(p.sweep, "Text5")->text(), QStringLiteral("0.5000"));
   emit strip1->pointPicked(99.0);  // past the end: the last point
   QCOMPARE(find<QLineEdit>(p.sweep, "Text5")->text(), QStringLiteral("1.4997"));
+}
+
+// Live drawing adds only what is new. A run of 5000 planned points is drawn five values to a
+// run of neighbours (1024 runs at most), each by its lowest and highest value; a run of 50
+// points is drawn point by point.
+void TestSweepWindow::liveChartDrawsOnlyWhatIsNew() {
+  ui::StripChart chart(QStringLiteral("Strip1"));
+  std::vector<double> values;
+  const auto value = [&values](std::size_t k) { return values.at(k); };
+  chart.beginLive(5000);
+  for (int k = 0; k < 103; ++k) {
+    values.push_back(k % 2 == 0 ? k : -k);  // every run of five has distinct extremes
+  }
+  chart.appendLive(value, 100);
+  QCOMPARE(chart.drawnPoints(), 40);
+  chart.appendLive(value, 103);  // the 21st run is not complete yet
+  QCOMPARE(chart.drawnPoints(), 40);
+  QCOMPARE(chart.plottedCount(), 103);
+  values.resize(105, 1.0);
+  chart.appendLive(value, 105);
+  QCOMPARE(chart.drawnPoints(), 42);
+  chart.beginLive(50);
+  chart.appendLive(value, 7);
+  QCOMPARE(chart.drawnPoints(), 7);
+  chart.appendLive(value, 9);
+  QCOMPARE(chart.drawnPoints(), 9);
 }
 
 void TestSweepWindow::chartLimits_data() {
