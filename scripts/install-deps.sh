@@ -11,6 +11,8 @@ packages=(
   libusb-1.0-0-dev umockdev libumockdev-dev
   libcli11-dev xvfb xauth
   dpkg-dev help2man lintian
+  pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas
+  python3-nbclient python3-ipykernel python3-matplotlib
 )
 
 missing=()

@@ -34,6 +34,18 @@ std::int32_t channelBits(std::uint8_t channels) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(channels) << 24);
 }
 
+constexpr const char* kSharedSettingField =
+    "That field belongs to a shared setting; choose it there.";
+
+// A value wider than its field.
+Refusal valueRefusal(const FieldDef& f, std::uint32_t value) {
+  if (value > (f.mask() >> f.lowBit)) {
+    return "The field " + std::string(f.key) + " takes 0 to " +
+           std::to_string(f.mask() >> f.lowBit) + ".";
+  }
+  return std::nullopt;
+}
+
 std::string noSuch(Setting which, int value) {
   return "There is no " + std::string(settingName(which)) + " " + std::to_string(value) + ".";
 }
@@ -333,37 +345,49 @@ Refusal Bench::writePmuWord() {
 }
 
 Refusal Bench::setPmuField(PmuField which, std::uint32_t value) {
-  if (Refusal refusal = sendingRefused()) {
-    return refusal;
-  }
-  const bool extRangeSwitch = value == kExtRangeOff || value == kExtRangeOn;
-  if (which == PmuField::Measure || which == PmuField::Compare ||
-      (which == PmuField::Range && !extRangeSwitch)) {
-    return std::string("That field belongs to a shared setting; choose it there.");
-  }
-  const FieldDef& f = field(which);
-  if (value > (f.mask() >> f.lowBit)) {
-    return "The field " + std::string(f.key) + " takes 0 to " +
-           std::to_string(f.mask() >> f.lowBit) + ".";
-  }
-  composePmuField(f, value);
-  return sendPmuWord();
+  return setPmuFields({{which, value}});
 }
 
 Refusal Bench::setSystemField(SysField which, std::uint32_t value) {
+  return setSystemFields({{which, value}});
+}
+
+Refusal Bench::setPmuFields(const std::vector<std::pair<PmuField, std::uint32_t>>& fields) {
   if (Refusal refusal = sendingRefused()) {
     return refusal;
   }
-  if (which == SysField::Gain0 || which == SysField::Gain1 || which == SysField::ThermalEn ||
-      which == SysField::ShutdownTemp || which == SysField::Latch) {
-    return std::string("That field belongs to a shared setting; choose it there.");
+  for (const auto& [which, value] : fields) {
+    const bool extRangeSwitch = value == kExtRangeOff || value == kExtRangeOn;
+    if (which == PmuField::Measure || which == PmuField::Compare ||
+        (which == PmuField::Range && !extRangeSwitch)) {
+      return std::string(kSharedSettingField);
+    }
+    if (Refusal refusal = valueRefusal(field(which), value)) {
+      return refusal;
+    }
   }
-  const FieldDef& f = field(which);
-  if (value > (f.mask() >> f.lowBit)) {
-    return "The field " + std::string(f.key) + " takes 0 to " +
-           std::to_string(f.mask() >> f.lowBit) + ".";
+  for (const auto& [which, value] : fields) {
+    composePmuField(field(which), value);
   }
-  composeSystem(withField(words_.sysWord, f, value));
+  return sendPmuWord();
+}
+
+Refusal Bench::setSystemFields(const std::vector<std::pair<SysField, std::uint32_t>>& fields) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  for (const auto& [which, value] : fields) {
+    if (which == SysField::Gain0 || which == SysField::Gain1 || which == SysField::ThermalEn ||
+        which == SysField::ShutdownTemp || which == SysField::Latch) {
+      return std::string(kSharedSettingField);
+    }
+    if (Refusal refusal = valueRefusal(field(which), value)) {
+      return refusal;
+    }
+  }
+  for (const auto& [which, value] : fields) {
+    composeSystem(withField(words_.sysWord, field(which), value));
+  }
   sendSystemWord();
   return std::nullopt;
 }

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/chip_image.h"
@@ -45,6 +46,20 @@ inline constexpr const char* kChannelTestRunning = "The channel test is running.
 inline constexpr const char* kSweepRunning = "The voltage sweep is running.";
 inline constexpr const char* kTimeRunRunning = "The measurement versus time is running.";
 inline constexpr const char* kNoChannelSelected = "Please select at least One PMU channel";
+
+// What the PMU control window keeps for its force level, as it stands after the program's
+// start-up: force voltage, the default OFFSET and FIN DAC codes of its entry fields, 100 ohms
+// of external sense resistor. The range limits are those of the last level entry.
+struct PmuControlState {
+  int forceEntry = 0;  // cboForce: 0 force voltage, 1 force current, 2/3 the Hi-Z modes
+  bool forceVoltage = true;
+  std::int32_t offsetCode = 0xA492;  // OFFSETx1
+  std::int32_t finCode = 0x8000;     // txtFINx1
+  double externalOhms = 100.0;       // txtRsense, range 4
+  float rangeLow = 0.0F;             // Z/S: volts, uA (ranges 0..2) or mA (3, 4)
+  float rangeHigh = 0.0F;            // F/S
+  std::int32_t levelCode = 0;        // "DAC Code" of the last level written
+};
 
 // Everything a saved setup needs: the stored words, the conversion values, the sweep state,
 // the settings and what the chip holds.
@@ -129,6 +144,23 @@ class Bench {
   std::optional<std::uint32_t> readBack(std::int32_t requestWord);
   std::optional<std::uint16_t> readAdc();
   std::optional<float> readMiGain();
+
+  // Several fields of one register composed together and sent as one word, checked as the
+  // one-field calls check them: one refused field refuses all, and nothing is sent then.
+  Refusal setPmuFields(const std::vector<std::pair<PmuField, std::uint32_t>>& fields);
+  Refusal setSystemFields(const std::vector<std::pair<SysField, std::uint32_t>>& fields);
+
+  // ---- the PMU control window's force level (bench_levels.cpp) ----
+  // The same words as the window: its force list (a change only), Enter in its force level
+  // field (volts while forcing voltage, else uA on ranges 0..2 and mA on 3 and 4), its FIN
+  // DAC and OFFSET DAC code fields, Enter in its sense resistor field. The current range is
+  // the shared one; the window's VREF is setVref.
+  const PmuControlState& pmuControl() const { return pmuControl_; }
+  Refusal chooseForce(int entry);
+  Refusal enterForceLevel(float level);
+  Refusal enterFinCode(std::int32_t code);
+  Refusal enterOffsetCode(std::int32_t code);
+  Refusal enterExternalOhms(double ohms);
 
   // ---- shared settings ----
   const Observable<CurrentRange>& currentRange() const { return currentRange_; }
@@ -226,6 +258,12 @@ class Bench {
   std::optional<measure::RunSettings> runSettings(std::optional<float> reference) const;
   // The run of `kind` has the board from now on.
   Refusal hold(Active kind);
+  // The PMU control window's handlers that the level entry runs (bench_levels.cpp).
+  Refusal runForceHandler(int entry);
+  Refusal runRangeHandler();
+  void showVoltageRange();
+  void showCurrentRange();
+  void loadForceCode(std::int32_t code);
 
   std::unique_ptr<board::BoardAccess> ownedBoard_;
   board::SimulatedBoard* simulated_;
@@ -240,6 +278,7 @@ class Bench {
   bool started_ = false;
   bool loadHigh_ = false;
   bool testLoaded_ = false;
+  PmuControlState pmuControl_;
 
   Observable<CurrentRange> currentRange_{SettingValues{}.currentRange};
   Observable<MeasureSelect> measure_{SettingValues{}.measure};
