@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-svg-dev libqt6opengl6-dev
   libgl-dev
   libusb-1.0-0-dev umockdev libumockdev-dev
-  libcli11-dev xvfb xauth
+  libcli11-dev nlohmann-json3-dev xvfb xauth
   dpkg-dev help2man lintian
   pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas
   python3-nbclient python3-ipykernel python3-matplotlib

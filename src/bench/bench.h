@@ -38,6 +38,8 @@ class SimulatedBoard;
 
 namespace kv4410::bench {
 
+struct Setup;
+
 // Why a call sent nothing; empty when it did what was asked. A setting change on no selected
 // channel is kept (the next PMU word carries it) and still says why its word did not go out.
 using Refusal = std::optional<std::string>;
@@ -232,6 +234,12 @@ class Bench {
   BenchSnapshot snapshot() const;
   // The steps that bring a board to the snapshot's chip image (see restoreSteps).
   static std::vector<BoardStep> restorePlan(const BenchSnapshot& snapshot);
+  // A saved setup (setup_file.h): the steps opening it sends, to show them first; and opening
+  // it, which sends those steps and then takes its words, conversion values, sweep state and
+  // settings without sending again, telling the settings' listeners. Refused, sending nothing,
+  // while a run holds the board or for a value outside its setting.
+  std::vector<BoardStep> setupPlan(const Setup& setup) const;
+  Refusal applySetup(const Setup& setup);
 
  private:
   enum class Active { None, Sweep, TimeRun, ChannelTest };

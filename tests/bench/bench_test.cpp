@@ -9,6 +9,7 @@
 #include <limits>
 #include <sstream>
 
+#include "bench/setup_file.h"
 #include "board/simulated_board.h"
 
 namespace kv4410::bench {
@@ -337,6 +338,123 @@ TEST(Bench, RestorePlanRebuildsTheChipFromItsResetState) {
             (std::vector<BoardStep>{{BoardStep::Kind::ResetChip, 0},
                                     {BoardStep::Kind::CFeedforward, 1},
                                     {BoardStep::Kind::CComp, 2}}));
+}
+
+Lines planText(const std::vector<BoardStep>& plan) {
+  Lines lines;
+  for (const BoardStep& step : plan) {
+    lines.push_back(stepText(step));
+  }
+  return lines;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  return at == std::string::npos ? "" : text.replace(at, from.size(), to);
+}
+
+// A morning's selections saved, then opened on a fresh bench on a fresh board.
+struct SavedSetup : ::testing::Test {
+  Rig day;
+  std::string json;
+  SavedSetup() {
+    Bench& b = day.bench;
+    b.setCurrentRange(CurrentRange::Range20uA);
+    b.setMeasure(MeasureSelect::Current);
+    b.setCurrentGain(CurrentGain::Five);
+    b.setSweepChannels(0x5);
+    b.setCycleDelay(2);
+    b.setSampleDelay(3);
+    b.writeDac(DacGroup::Fin, 5, DacRegister::X1, 0x9000);
+    EXPECT_EQ(day.sent(), (Lines{"W 0F20B300", "W 0F209300", "W 003FE4E0", "W 0FCD9000"}));
+    json = setupJson({"1.0", "2026-12-07 10:15:02", "simulated", b.snapshot(), {}, 0.0});
+  }
+};
+
+const Lines kSavedPlan = {"219", "W 003FE4E0", "W 0F209300", "W 0FCD9000", "229=1", "228=1"};
+
+TEST_F(SavedSetup, OpensOnAFreshBenchWithTheDocumentedWordsAndTheSameState) {
+  Rig next;
+  Bench& b = next.bench;
+  const SetupResult read = readSetup(json);
+  ASSERT_TRUE(read.setup) << read.refusal;
+  EXPECT_EQ(planText(b.setupPlan(*read.setup)), kSavedPlan);
+  int heard = 0;
+  b.sweepChannels().subscribe([&heard](std::uint8_t) { ++heard; });
+  EXPECT_EQ(b.applySetup(*read.setup), std::nullopt);
+  EXPECT_EQ(next.sent(), kSavedPlan);
+  EXPECT_EQ(heard, 1);
+
+  const BenchSnapshot was = day.bench.snapshot();
+  const BenchSnapshot now = b.snapshot();
+  EXPECT_EQ(now.words.sysWord, 0x003FE4E0);
+  EXPECT_EQ(now.words.pmuWord, 0x05209300);  // the sweep's channels replace the word's
+  EXPECT_EQ(now.words.chanBits, was.words.chanBits);
+  EXPECT_EQ(now.words.dacWord, 0x0FCD9000);
+  EXPECT_EQ(now.words.dacRequestWord, was.words.dacRequestWord);
+  EXPECT_EQ(now.conversion.rangeIndex, 1);
+  EXPECT_EQ(now.conversion.vref, was.conversion.vref);
+  EXPECT_EQ(now.settings.currentRange, CurrentRange::Range20uA);
+  EXPECT_EQ(now.settings.measure, MeasureSelect::Current);
+  EXPECT_EQ(now.settings.currentGain, CurrentGain::Five);
+  EXPECT_EQ(now.settings.sweepChannels, 0x5);
+  EXPECT_EQ(now.settings.cycleDelay, 2);
+  EXPECT_EQ(now.settings.sampleDelay, 3);
+  EXPECT_EQ(now.sweep.sweepChanBits, 0x05000000);
+  EXPECT_EQ(now.sweep.sweepPmuWord, was.sweep.sweepPmuWord);
+  EXPECT_EQ(now.sweep.measureMode, measure::MeasureMode::Current);
+  // 200 ms cycle, sample delay 3 tenths of it.
+  EXPECT_FLOAT_EQ(now.sweep.delays.cycle, 0.2F);
+  EXPECT_FLOAT_EQ(now.sweep.delays.settle, 0.06F);
+  EXPECT_FLOAT_EQ(now.sweep.delays.remainder, 0.14F);
+  EXPECT_EQ(now.chip.systemWord, was.chip.systemWord);
+  EXPECT_EQ(now.chip.pmu, was.chip.pmu);
+  EXPECT_EQ(now.chip.dac, was.chip.dac);
+  EXPECT_EQ(now.chip.dac[2][13][0], 0x9000);
+  EXPECT_EQ(now.chip.cff, 1);
+  EXPECT_EQ(now.chip.ccomp, 1);
+  EXPECT_EQ(setupJson({"1.0", "2026-12-07 10:15:02", "simulated", now, {}, 0.0}), json);
+}
+
+TEST_F(SavedSetup, ARunFilesSetupLineOpensTheSame) {
+  const std::string csv = "# KV4410 Voltage sweep\n" + std::string(kSetupLinePrefix) +
+                          setupJson(readSetup(json).setup.value(), JsonLayout::OneLine) +
+                          "\n# Date: 2026-12-07\nDAC,V\n0,1\n";
+  const SetupResult read = readSetup(csv);
+  ASSERT_TRUE(read.setup) << read.refusal;
+  EXPECT_EQ(planText(day.bench.setupPlan(*read.setup)), kSavedPlan);
+}
+
+TEST_F(SavedSetup, ABadFileIsRefusedByItsFirstBadEntryAndSendsNothing) {
+  const std::string badWord = replaced(json, "\"0x05209300\"", "\"0x3FFFFFFF\"");
+  const std::pair<std::string, std::string> cases[] = {
+      {"{\"format\": 1,", "not a setup file: not JSON"},
+      {"[1, 2]", "not a setup file"},
+      {"# KV4410 Voltage sweep\nDAC,V\n", "not a setup file: no \"# setup:\" line"},
+      {replaced(json, "\"format\": 1", "\"format\": 3"),
+       "setup format 3 is newer than this program reads (1)"},
+      {replaced(badWord, "\"currentRange\": 1", "\"currentRange\": 9"),
+       "words.pmuWord: 0x3FFFFFFF is outside 0..0x1FFFFFFF"},
+      {replaced(json, "\"currentRange\": 1", "\"currentRange\": 9"),
+       "settings.currentRange: 9 is not one of 0..4"},
+      {replaced(json, "\"measure\": 0", "\"measure\": \"0\""),
+       "settings.measure: a whole number expected"},
+      {replaced(json, "\"miGain\": 10.0,", ""), "conversion.miGain: missing"},
+      {replaced(json, "\"vref\": 5.0", "\"vref\": 7.5"), "conversion.vref: 7.5 is outside 0..5"},
+      {replaced(json, "\"cycle\": 0.2", "\"cycle\": -0.2"), "sweep.cycle: -0.2 is outside 0..0.5"},
+      {replaced(json, "\"address\": 13", "\"address\": 14"),
+       "chip.dac[0].address: 14 is no channel's DAC address"},
+  };
+  for (const auto& [text, message] : cases) {
+    const SetupResult read = readSetup(text);
+    EXPECT_FALSE(read.setup) << message;
+    EXPECT_EQ(read.refusal, message);
+  }
+  Rig next;
+  bench::Setup bad = readSetup(json).setup.value();
+  bad.bench.settings.thermal = static_cast<ThermalShutdown>(6);
+  EXPECT_EQ(next.bench.applySetup(bad), "settings: there is no thermal shutdown 6");
+  EXPECT_EQ(next.sent(), Lines{});
 }
 
 }  // namespace
