@@ -31,6 +31,7 @@
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
 #include "ui/common/window_menus.h"
+#include "ui/sweeps/run_tab.h"
 #include "ui/sweeps/strip_chart.h"
 
 namespace kv4410::ui {
@@ -46,50 +47,6 @@ QLineEdit* entry(QWidget* parent, const char* name, const char* text) {
   return field;
 }
 
-QLineEdit* display(QWidget* parent, const char* name, int width) {
-  auto* field = makeDisplay(parent, QString::fromLatin1(name));
-  field->setFixedWidth(width);
-  field->setFocusPolicy(Qt::NoFocus);
-  field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  return field;
-}
-
-QListWidget* resultList(QWidget* parent, const char* name) {
-  auto* list = new QListWidget(parent);
-  list->setObjectName(QString::fromLatin1(name));
-  list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  list->setUniformItemSizes(true);
-  list->setMinimumHeight(120);
-  return list;
-}
-
-// "X" and "Y" of a picked point, side by side in their frame.
-QGroupBox* coordinates(QWidget* parent, const char* frameName, const char* caption, QLineEdit*& x,
-                       const char* xName, QLineEdit*& y, const char* yName) {
-  auto* frame = makeGroup(parent, QString::fromLatin1(frameName), QString::fromLatin1(caption));
-  x = display(frame, xName, 110);
-  y = display(frame, yName, 130);
-  auto* layout = new QGridLayout(frame);
-  layout->addWidget(makeLabel(frame, QString(), QStringLiteral("X")), 0, 0);
-  layout->addWidget(x, 0, 1);
-  layout->addWidget(makeLabel(frame, QString(), QStringLiteral("Y")), 1, 0);
-  layout->addWidget(y, 1, 1);
-  return frame;
-}
-
-QGroupBox* minMax(QWidget* parent, const char* frameName, QLineEdit*& min, const char* minName,
-                  QLineEdit*& max, const char* maxName) {
-  auto* frame = makeGroup(parent, QString::fromLatin1(frameName), QStringLiteral("Min/Max"));
-  min = display(frame, minName, 110);
-  max = display(frame, maxName, 110);
-  auto* layout = new QGridLayout(frame);
-  layout->addWidget(makeLabel(frame, QString(), QStringLiteral("Min")), 0, 0);
-  layout->addWidget(min, 0, 1);
-  layout->addWidget(makeLabel(frame, QString(), QStringLiteral("Max")), 1, 0);
-  layout->addWidget(max, 1, 1);
-  return frame;
-}
-
 }  // namespace
 
 SweepWindow::SweepWindow(Session& session, QWidget* parent)
@@ -103,8 +60,10 @@ SweepWindow::SweepWindow(Session& session, QWidget* parent)
 
   SSTab1_ = new QTabWidget(central);
   SSTab1_->setObjectName(QStringLiteral("SSTab1"));
-  SSTab1_->addTab(buildSweepTab(), QStringLiteral("SWEEP V, MI/MV"));
-  SSTab1_->addTab(buildTimeTab(), QStringLiteral("MEASURE VOLTAGE/CURRENT VERSUS TIME"));
+  sweepTab_ = buildSweepTab();
+  timeTab_ = buildTimeTab();
+  SSTab1_->addTab(sweepTab_, QStringLiteral("SWEEP V, MI/MV"));
+  SSTab1_->addTab(timeTab_, QStringLiteral("MEASURE VOLTAGE/CURRENT VERSUS TIME"));
 
   auto* layout = new QHBoxLayout(central);
   layout->setContentsMargins(8, 8, 8, 8);
@@ -117,8 +76,6 @@ SweepWindow::SweepWindow(Session& session, QWidget* parent)
   driver_ = std::make_unique<RunDriver>(session_.clock(), this);
   connect(driver_.get(), &RunDriver::stepped, this, [this] { showProgress(); });
   connect(driver_.get(), &RunDriver::finished, this, [this] { showRunEnd(); });
-  connect(cmdPlot_, &QPushButton::clicked, this, [this] { plotSweep(); });
-  connect(cmdPlotit_, &QPushButton::clicked, this, [this] { plotTimeRun(); });
   connect(cmdSTOP_, &QPushButton::clicked, this, [this] {
     if (active_ != nullptr) {
       active_->stop();
@@ -210,8 +167,8 @@ QWidget* SweepWindow::buildSideControls() {
   layout->addWidget(Check1_);
 
   auto* fields = new QGridLayout();
-  lblREADSPI_ = display(side, "lblREADSPI", 110);
-  Text1_ = display(side, "Text1", 110);
+  lblREADSPI_ = runDisplay(side, QStringLiteral("lblREADSPI"), 110);
+  Text1_ = runDisplay(side, QStringLiteral("Text1"), 110);
   fields->addWidget(makeLabel(side, QStringLiteral("lblREAD"), QStringLiteral("READ")), 0, 0);
   fields->addWidget(lblREADSPI_, 0, 1);
   fields->addWidget(makeLabel(side, QStringLiteral("lblWRITE"), QStringLiteral("WRITE")), 1, 0);
@@ -236,119 +193,80 @@ QWidget* SweepWindow::buildSideControls() {
   return side;
 }
 
-QWidget* SweepWindow::buildSweepTab() {
-  auto* tab = new QWidget(this);
-  tab->setObjectName(QStringLiteral("tabSweepV"));
-  Strip1_ = new StripChart(QStringLiteral("Strip1"), tab);
-  cmdPlot_ = makeButton(tab, QStringLiteral("cmdPlot"), QStringLiteral("PLOT"));
-  cmdPlot_->setMinimumHeight(34);
-
-  auto* force = makeGroup(tab, QStringLiteral("fraForceSweep"), QStringLiteral("FORCE VOLTAGE"));
-  txtstartV_ = entry(force, "txtstartV", "0");
-  txtendV_ = entry(force, "txtendV", "1");
-  txtstep_ = entry(force, "txtstep", "100");
-  txtstart_ = display(force, "txtstart", 70);
-  txtend_ = display(force, "txtend", 70);
-  txtstepcode_ = display(force, "txtstepcode", 70);
-  auto* forceLayout = new QGridLayout(force);
-  const std::array<std::pair<const char*, QLineEdit*>, 3> rows = {
-      {{"Start Voltage (V)", txtstartV_},
-       {"End Voltage (V)", txtendV_},
-       {"Voltage Step (mV)", txtstep_}}};
-  const std::array<QLineEdit*, 3> codes = {txtstart_, txtend_, txtstepcode_};
-  for (int r = 0; r < 3; ++r) {
-    forceLayout->addWidget(makeLabel(force, QString(), QString::fromLatin1(rows[r].first)), r, 0);
-    forceLayout->addWidget(rows[r].second, r, 1);
-    forceLayout->addWidget(codes[r], r, 2);
-  }
+RunTab* SweepWindow::buildSweepTab() {
+  const RunTabNames names{QStringLiteral("tabSweepV"),     QStringLiteral("Strip1"),
+                          QStringLiteral("cmdPlot"),       QStringLiteral("fraForceSweep"),
+                          QStringLiteral("List1"),         QStringLiteral("lblStatus1"),
+                          QStringLiteral("cmdCOPYTOCLIP"), QStringLiteral("cmdSaveCsv1"),
+                          QStringLiteral("fraXY1"),        QStringLiteral("PLOTXY Coordinates"),
+                          QStringLiteral("Text5"),         QStringLiteral("Text4"),
+                          QStringLiteral("fraMinMax1"),    QStringLiteral("txtmin"),
+                          QStringLiteral("txtMax")};
+  auto* tab = new RunTab(
+      names, 1.0, true,
+      [this](QGroupBox* force) {
+        txtstartV_ = entry(force, "txtstartV", "0");
+        txtendV_ = entry(force, "txtendV", "1");
+        txtstep_ = entry(force, "txtstep", "100");
+        txtstart_ = runDisplay(force, QStringLiteral("txtstart"), 70);
+        txtend_ = runDisplay(force, QStringLiteral("txtend"), 70);
+        txtstepcode_ = runDisplay(force, QStringLiteral("txtstepcode"), 70);
+        auto* forceLayout = new QGridLayout(force);
+        const std::array<std::pair<const char*, QLineEdit*>, 3> rows = {
+            {{"Start Voltage (V)", txtstartV_},
+             {"End Voltage (V)", txtendV_},
+             {"Voltage Step (mV)", txtstep_}}};
+        const std::array<QLineEdit*, 3> codes = {txtstart_, txtend_, txtstepcode_};
+        for (int r = 0; r < 3; ++r) {
+          forceLayout->addWidget(makeLabel(force, QString(), QString::fromLatin1(rows[r].first)), r,
+                                 0);
+          forceLayout->addWidget(rows[r].second, r, 1);
+          forceLayout->addWidget(codes[r], r, 2);
+        }
+      },
+      this);
   connect(txtstartV_, &QLineEdit::returnPressed, this,
           [this] { onEntered(txtstartV_, measure::EntryField::Start); });
   connect(txtendV_, &QLineEdit::returnPressed, this,
           [this] { onEntered(txtendV_, measure::EntryField::End); });
   connect(txtstep_, &QLineEdit::returnPressed, this,
           [this] { onEntered(txtstep_, measure::EntryField::Step); });
-
-  List1_ = resultList(tab, "List1");
-  lblStatus1_ = makeLabel(tab, QStringLiteral("lblStatus1"), QString());
-  auto* copy =
-      makeButton(tab, QStringLiteral("cmdCOPYTOCLIP"), QStringLiteral("COPY DATA TO CLIPBOARD"));
-  auto* save = makeButton(tab, QStringLiteral("cmdSaveCsv1"), QStringLiteral("SAVE CSV..."));
-  connect(copy, &QPushButton::clicked, this, [this] { copyList(List1_); });
-  connect(save, &QPushButton::clicked, this, [this] { saveList(true); });
-  connect(Strip1_, &StripChart::pointPicked, this, [this](double x) { onPicked(true, x); });
-
-  auto* right = new QVBoxLayout();
-  right->addWidget(
-      coordinates(tab, "fraXY1", "PLOTXY Coordinates", Text5_, "Text5", Text4_, "Text4"));
-  right->addWidget(minMax(tab, "fraMinMax1", txtmin_, "txtmin", txtMax_, "txtMax"));
-  right->addWidget(copy);
-  right->addWidget(save);
-  right->addStretch(1);
-
-  auto* top = new QHBoxLayout();
-  top->addWidget(force);
-  top->addStretch(1);
-  top->addWidget(cmdPlot_, 0, Qt::AlignBottom);
-  auto* bottom = new QHBoxLayout();
-  auto* listColumn = new QVBoxLayout();
-  listColumn->addWidget(List1_, 1);
-  listColumn->addWidget(lblStatus1_);
-  bottom->addLayout(listColumn, 1);
-  bottom->addLayout(right);
-
-  auto* layout = new QVBoxLayout(tab);
-  layout->addWidget(Strip1_, 3);
-  layout->addLayout(top);
-  layout->addLayout(bottom, 2);
+  connectTab(tab, true);
   return tab;
 }
 
-QWidget* SweepWindow::buildTimeTab() {
-  auto* tab = new QWidget(this);
-  tab->setObjectName(QStringLiteral("tabTime"));
-  Strip2_ = new StripChart(QStringLiteral("Strip2"), tab);
-  cmdPlotit_ = makeButton(tab, QStringLiteral("cmdPlotit"), QStringLiteral("PLOT"));
-  cmdPlotit_->setMinimumHeight(34);
-
-  auto* force = makeGroup(tab, QStringLiteral("fraForceTime"), QStringLiteral("FORCE VOLTAGE"));
-  txtForceV_ = entry(force, "txtForceV", "1");
-  txtForceC_ = display(force, "txtForceC", 70);
-  auto* forceLayout = new QHBoxLayout(force);
-  forceLayout->addWidget(txtForceV_);
-  forceLayout->addWidget(makeLabel(force, QString(), QStringLiteral("V")));
-  forceLayout->addWidget(txtForceC_);
-
-  List2_ = resultList(tab, "List2");
-  lblStatus2_ = makeLabel(tab, QStringLiteral("lblStatus2"), QString());
-  auto* copy = makeButton(tab, QStringLiteral("cmdcopy"), QStringLiteral("COPY DATA TO CLIPBOARD"));
-  auto* save = makeButton(tab, QStringLiteral("cmdSaveCsv2"), QStringLiteral("SAVE CSV..."));
-  connect(copy, &QPushButton::clicked, this, [this] { copyList(List2_); });
-  connect(save, &QPushButton::clicked, this, [this] { saveList(false); });
-  connect(Strip2_, &StripChart::pointPicked, this, [this](double x) { onPicked(false, x); });
-
-  auto* right = new QVBoxLayout();
-  right->addWidget(coordinates(tab, "fraXY2", "PLO XY Coordinates", txtX_, "txtX", txtY_, "txtY"));
-  right->addWidget(minMax(tab, "fraMinMax2", txtmin1_, "txtmin1", txtmax1_, "txtmax1"));
-  right->addWidget(copy);
-  right->addWidget(save);
-  right->addStretch(1);
-
-  auto* top = new QHBoxLayout();
-  top->addWidget(force);
-  top->addStretch(1);
-  top->addWidget(cmdPlotit_, 0, Qt::AlignBottom);
-  auto* bottom = new QHBoxLayout();
-  auto* listColumn = new QVBoxLayout();
-  listColumn->addWidget(List2_, 1);
-  listColumn->addWidget(lblStatus2_);
-  bottom->addLayout(listColumn, 1);
-  bottom->addLayout(right);
-
-  auto* layout = new QVBoxLayout(tab);
-  layout->addWidget(Strip2_, 3);
-  layout->addLayout(top);
-  layout->addLayout(bottom, 2);
+RunTab* SweepWindow::buildTimeTab() {
+  const RunTabNames names{QStringLiteral("tabTime"),    QStringLiteral("Strip2"),
+                          QStringLiteral("cmdPlotit"),  QStringLiteral("fraForceTime"),
+                          QStringLiteral("List2"),      QStringLiteral("lblStatus2"),
+                          QStringLiteral("cmdcopy"),    QStringLiteral("cmdSaveCsv2"),
+                          QStringLiteral("fraXY2"),     QStringLiteral("PLO XY Coordinates"),
+                          QStringLiteral("txtX"),       QStringLiteral("txtY"),
+                          QStringLiteral("fraMinMax2"), QStringLiteral("txtmin1"),
+                          QStringLiteral("txtmax1")};
+  auto* tab = new RunTab(
+      names, 0.0, false,
+      [this](QGroupBox* force) {
+        txtForceV_ = entry(force, "txtForceV", "1");
+        txtForceC_ = runDisplay(force, QStringLiteral("txtForceC"), 70);
+        auto* forceLayout = new QHBoxLayout(force);
+        forceLayout->addWidget(txtForceV_);
+        forceLayout->addWidget(makeLabel(force, QString(), QStringLiteral("V")));
+        forceLayout->addWidget(txtForceC_);
+      },
+      this);
+  connectTab(tab, false);
   return tab;
+}
+
+// What both tabs' buttons and charts do; `sweep` tells which run they belong to.
+void SweepWindow::connectTab(RunTab* tab, bool sweep) {
+  connect(tab->plotButton(), &QPushButton::clicked, this,
+          [this, sweep] { sweep ? plotSweep() : plotTimeRun(); });
+  connect(tab->copyButton(), &QPushButton::clicked, this, [this, tab] { copyList(tab->list()); });
+  connect(tab->saveButton(), &QPushButton::clicked, this, [this, sweep] { saveList(sweep); });
+  connect(tab->chart(), &StripChart::pointPicked, this,
+          [this, sweep](double x) { onPicked(sweep, x); });
 }
 
 // ---- start-up and handlers ------------------------------------------------------------------
@@ -356,8 +274,8 @@ QWidget* SweepWindow::buildTimeTab() {
 void SweepWindow::startUp() {
   // The charts start without point handles; each list starts from the choice the other
   // windows mirrored here before this window was built, or from its first item.
-  Strip1_->setHandles(false);
-  Strip2_->setHandles(false);
+  sweepTab_->chart()->setHandles(false);
+  timeTab_->chart()->setHandles(false);
   session_.hub().startSelector(Mirrored::SweepCurrentRange, 0);
   session_.hub().startSelector(Mirrored::SweepMeasure, 0);
   session_.sweep.sweepChanBits = kAllChannels;
@@ -407,7 +325,7 @@ void SweepWindow::onReference(int index, bool selected) {
 }
 
 void SweepWindow::onHandles(bool ticked) {
-  Strip1_->setHandles(!ticked);
+  sweepTab_->chart()->setHandles(!ticked);
 }
 
 void SweepWindow::onDelay(bool sampleChosen) {
@@ -451,8 +369,8 @@ void SweepWindow::copyList(const QListWidget* list) {
 }
 
 void SweepWindow::setRunning(bool running) {
-  cmdPlot_->setEnabled(!running);
-  cmdPlotit_->setEnabled(!running);
+  sweepTab_->plotButton()->setEnabled(!running);
+  timeTab_->plotButton()->setEnabled(!running);
   cmdSTOP_->setEnabled(running);
 }
 

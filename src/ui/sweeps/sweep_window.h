@@ -24,6 +24,7 @@ class QTabWidget;
 namespace kv4410::ui {
 
 class RunDriver;
+class RunTab;
 class Selector;
 class Session;
 class StripChart;
@@ -54,8 +55,9 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
 
  private:
   QWidget* buildSideControls();
-  QWidget* buildSweepTab();
-  QWidget* buildTimeTab();
+  RunTab* buildSweepTab();
+  RunTab* buildTimeTab();
+  void connectTab(RunTab* tab, bool sweep);
 
   void onSweepRange(int index);
   void onMeasure(int index);
@@ -73,13 +75,12 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   void plotTimeRun();
   float chosenReference() const;
   measure::Run::PreparationSteps preparationSteps(bool reevaluateChannel0);
-  void startRun(measure::Run* run, QListWidget* list, QLabel* status);
+  void startRun(measure::Run* run, RunTab* tab);
   // `now`: at the run's end, whatever the time since the last update.
   void showProgress(bool now = false);
   void showRunEnd();
   void drawLive();
-  void drawSweep();
-  void drawTimeRun();
+  void drawFinal();
   void setRunning(bool running);
 
   Session& session_;
@@ -87,7 +88,7 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   std::unique_ptr<measure::SweepRun> sweep_;
   std::unique_ptr<measure::TimeRun> timeRun_;
   measure::Run* active_ = nullptr;
-  QListWidget* activeList_ = nullptr;
+  RunTab* activeTab_ = nullptr;
   int linesShown_ = 0;
   // The rows the live chart has drawn, and their single-precision extremes.
   std::size_t liveDrawn_ = 0;
@@ -109,31 +110,17 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   QLineEdit* Text1_ = nullptr;
   QTabWidget* SSTab1_ = nullptr;
 
-  StripChart* Strip1_ = nullptr;
-  QPushButton* cmdPlot_ = nullptr;
+  // The two tabs: the voltage sweep's and the time run's, with their force fields.
+  RunTab* sweepTab_ = nullptr;
   QLineEdit* txtstartV_ = nullptr;
   QLineEdit* txtendV_ = nullptr;
   QLineEdit* txtstep_ = nullptr;
   QLineEdit* txtstart_ = nullptr;
   QLineEdit* txtend_ = nullptr;
   QLineEdit* txtstepcode_ = nullptr;
-  QListWidget* List1_ = nullptr;
-  QLineEdit* Text5_ = nullptr;
-  QLineEdit* Text4_ = nullptr;
-  QLineEdit* txtmin_ = nullptr;
-  QLineEdit* txtMax_ = nullptr;
-  QLabel* lblStatus1_ = nullptr;
-
-  StripChart* Strip2_ = nullptr;
-  QPushButton* cmdPlotit_ = nullptr;
+  RunTab* timeTab_ = nullptr;
   QLineEdit* txtForceV_ = nullptr;
   QLineEdit* txtForceC_ = nullptr;
-  QListWidget* List2_ = nullptr;
-  QLineEdit* txtX_ = nullptr;
-  QLineEdit* txtY_ = nullptr;
-  QLineEdit* txtmin1_ = nullptr;
-  QLineEdit* txtmax1_ = nullptr;
-  QLabel* lblStatus2_ = nullptr;
 
   QPushButton* cmdSTOP_ = nullptr;
   QProgressBar* prgRun_ = nullptr;

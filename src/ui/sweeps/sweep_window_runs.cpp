@@ -28,6 +28,7 @@
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
 #include "ui/sweeps/chart_limits.h"
+#include "ui/sweeps/run_tab.h"
 #include "ui/sweeps/strip_chart.h"
 #include "ui/sweeps/sweep_window.h"
 
@@ -37,8 +38,6 @@ namespace {
 
 // Live redraws of a chart during a run: at most about 20 a second.
 constexpr qint64 kRedrawIntervalMs = 50;
-constexpr std::int32_t kTraceBlue = 0xFF0000;  // blue-green-red order
-constexpr int kTraceWidth = 4;
 constexpr int kTimeChartPoints = 100;
 
 // Rows whose reading failed on the board keep their text (the clipboard takes it as it is) but
@@ -67,11 +66,6 @@ qint64 monotonicMs() {
     timer.start();
   }
   return timer.elapsed();
-}
-
-// Min and max as single-precision values, the way the Min and Max fields show them.
-QString singleText(float value) {
-  return QString::number(static_cast<double>(value), 'g', 7);
 }
 
 }  // namespace
@@ -132,10 +126,7 @@ void SweepWindow::plotSweep() {
   if (!session_.claimBoard(Session::RunKind::Sweep)) {
     return;
   }
-  List1_->clear();
-  for (QLineEdit* f : {Text4_, Text5_, txtmin_, txtMax_}) {
-    f->clear();
-  }
+  sweepTab_->clearResults();
   const measure::RunSettings settings{chosenReference(), std::max(0, selSweepI_->index())};
   sweep_ = std::make_unique<measure::SweepRun>(
       measure::RunContext{session_.link(), session_, session_.words, session_.conversion,
@@ -150,7 +141,7 @@ void SweepWindow::plotSweep() {
                        session_.sweep.measureMode,
                        session_.sweep.sweepChanBits,
                        session_.sweep.delays};
-  startRun(sweep_.get(), List1_, lblStatus1_);
+  startRun(sweep_.get(), sweepTab_);
 }
 
 void SweepWindow::plotTimeRun() {
@@ -169,10 +160,7 @@ void SweepWindow::plotTimeRun() {
   if (!session_.claimBoard(Session::RunKind::TimeRun)) {
     return;
   }
-  List2_->clear();
-  for (QLineEdit* f : {txtX_, txtY_, txtmin1_, txtmax1_}) {
-    f->clear();
-  }
+  timeTab_->clearResults();
   const measure::RunSettings settings{chosenReference(), std::max(0, selSweepI_->index())};
   timeRun_ = std::make_unique<measure::TimeRun>(
       measure::RunContext{session_.link(), session_, session_.words, session_.conversion,
@@ -187,16 +175,16 @@ void SweepWindow::plotTimeRun() {
                       session_.sweep.measureMode,
                       session_.sweep.sweepChanBits,
                       session_.sweep.delays};
-  startRun(timeRun_.get(), List2_, lblStatus2_);
+  startRun(timeRun_.get(), timeTab_);
 }
 
-void SweepWindow::startRun(measure::Run* run, QListWidget* list, QLabel* status) {
+void SweepWindow::startRun(measure::Run* run, RunTab* tab) {
   active_ = run;
-  activeList_ = list;
+  activeTab_ = tab;
   linesShown_ = 0;
   liveDrawn_ = 0;
   lastDrawMs_ = monotonicMs() - kRedrawIntervalMs;  // the first row shows at once
-  status->setText(QStringLiteral("Running..."));
+  tab->status()->setText(QStringLiteral("Running..."));
   prgRun_->setRange(0, 1);
   prgRun_->setValue(0);
   setRunning(true);
@@ -228,8 +216,8 @@ void SweepWindow::showProgress(bool now) {
     for (std::size_t i = static_cast<std::size_t>(linesShown_); i < lines.size(); ++i) {
       added << QString::fromStdString(lines[i]);
     }
-    activeList_->addItems(added);
-    markFailedRows(*active_, *activeList_, linesShown_);
+    activeTab_->list()->addItems(added);
+    markFailedRows(*active_, *activeTab_->list(), linesShown_);
     linesShown_ = static_cast<int>(lines.size());
   }
   lblREADSPI_->setText(hexText(active_->lastAdcCode(), 1));
@@ -259,19 +247,10 @@ void SweepWindow::drawLive() {
     return;
   }
   const bool isSweep = active_ == sweep_.get();
-  StripChart& chart = isSweep ? *Strip1_ : *Strip2_;
   if (liveDrawn_ == 0) {
-    const int points =
-        isSweep ? static_cast<int>(std::max(run.stepsPlanned(), rows)) : kTimeChartPoints;
-    chart.clear();
-    chart.setPointCount(points);
-    chart.setXStart(isSweep ? 1 : 0);
-    chart.setXEnd(points);
-    if (isSweep) {
-      chart.setTraceColour(kTraceBlue);
-      chart.setTraceWidth(kTraceWidth);
-    }
-    chart.beginLive(points);
+    activeTab_->prepareChart(isSweep ? static_cast<int>(std::max(run.stepsPlanned(), rows))
+                                     : kTimeChartPoints);
+    activeTab_->chart()->beginLive(activeTab_->chart()->pointCount());
     liveLow_ = toSingle(run.measuredAt(0));
     liveHigh_ = liveLow_;
   }
@@ -281,11 +260,9 @@ void SweepWindow::drawLive() {
     liveHigh_ = std::max(liveHigh_, value);
   }
   liveDrawn_ = rows;
-  const YLimits limits =
-      isSweep ? sweepYLimits(liveLow_, liveHigh_) : timeRunYLimits(liveLow_, liveHigh_);
-  chart.setUpperLimit(limits.upper);
-  chart.setLowerLimit(limits.lower);
-  chart.appendLive([&run](std::size_t row) { return run.measuredAt(row); }, rows);
+  activeTab_->limitsTo(isSweep ? sweepYLimits(liveLow_, liveHigh_)
+                               : timeRunYLimits(liveLow_, liveHigh_));
+  activeTab_->chart()->appendLive([&run](std::size_t row) { return run.measuredAt(row); }, rows);
 }
 
 void SweepWindow::showRunEnd() {
@@ -295,9 +272,12 @@ void SweepWindow::showRunEnd() {
   }
   showProgress(true);
   const bool isSweep = run == sweep_.get();
-  QLabel* status = isSweep ? lblStatus1_ : lblStatus2_;
+  QLabel* status = activeTab_->status();
+  if (run->refusal() == std::nullopt) {
+    drawFinal();
+  }
   active_ = nullptr;
-  activeList_ = nullptr;
+  activeTab_ = nullptr;
   setRunning(false);
   session_.holdSerialWord(false);
   session_.releaseBoard(isSweep ? Session::RunKind::Sweep : Session::RunKind::TimeRun);
@@ -323,11 +303,6 @@ void SweepWindow::showRunEnd() {
     return;
   }
   (isSweep ? sweepDescription_ : timeDescription_).offsetCode = run->offsetCode();
-  if (isSweep) {
-    drawSweep();
-  } else {
-    drawTimeRun();
-  }
   // After a run the chart's handle style follows "No Handles" again.
   onHandles(Check1_->isChecked());
 
@@ -356,73 +331,33 @@ void SweepWindow::showRunEnd() {
   emit runEnded();
 }
 
-// The sweep's plot at its end: the X axis spans the points measured.
-void SweepWindow::drawSweep() {
-  if (!sweep_) {
-    return;
-  }
-  const std::vector<double> series = sweep_->series();
+// A run's plot at its end: Min and Max, and the series over the points measured (the sweep)
+// or over the time chart's 100 points.
+void SweepWindow::drawFinal() {
+  const measure::Run& run = *active_;
+  const std::vector<double> series = run.series();
   if (series.empty()) {
     return;
   }
-  const auto points = static_cast<int>(series.size());
-  const float low = sweep_->min();
-  const float high = sweep_->max();
-  txtmin_->setText(singleText(low));
-  txtMax_->setText(singleText(high));
-  StripChart& chart = *Strip1_;
-  chart.clear();
-  chart.setPointCount(points);
-  chart.setXStart(1);
-  chart.setXEnd(points);
-  const YLimits limits = sweepYLimits(low, high);
-  chart.setUpperLimit(limits.upper);
-  chart.setLowerLimit(limits.lower);
-  chart.setTraceColour(kTraceBlue);
-  chart.setTraceWidth(kTraceWidth);
-  chart.plot(series);
-  chart.setPointCount(points);
-  chart.setXStart(1);
-  chart.setXEnd(points);
-}
-
-void SweepWindow::drawTimeRun() {
-  if (!timeRun_) {
-    return;
-  }
-  const std::vector<double> series = timeRun_->series();
-  if (series.empty()) {
-    return;
-  }
-  const float low = timeRun_->min();
-  const float high = timeRun_->max();
-  txtmin1_->setText(singleText(low));
-  txtmax1_->setText(singleText(high));
-  StripChart& chart = *Strip2_;
-  chart.clear();
-  chart.setPointCount(kTimeChartPoints);
-  chart.setXStart(0);
-  chart.setXEnd(kTimeChartPoints);
-  const YLimits limits = timeRunYLimits(low, high);
-  chart.setUpperLimit(limits.upper);
-  chart.setLowerLimit(limits.lower);
-  chart.plot(series);
-  chart.setPointCount(kTimeChartPoints);
-  chart.setXStart(0);
-  chart.setXEnd(kTimeChartPoints);
+  const bool isSweep = active_ == sweep_.get();
+  const float low = run.min();
+  const float high = run.max();
+  activeTab_->plotFinal(series, low, high,
+                        isSweep ? sweepYLimits(low, high) : timeRunYLimits(low, high),
+                        isSweep ? static_cast<int>(series.size()) : kTimeChartPoints);
 }
 
 void SweepWindow::onPicked(bool sweep, double x) {
   if (sweep && sweep_) {
     if (const auto point = sweep_->pickedPoint(x)) {
       const bool current = sweepDescription_.mode == measure::MeasureMode::Current;
-      Text4_->setText(QString::number(current ? point->current : point->voltage, 'f', 9));
-      Text5_->setText(QString::number(point->forcedVolts, 'f', 4));
+      sweepTab_->y()->setText(QString::number(current ? point->current : point->voltage, 'f', 9));
+      sweepTab_->x()->setText(QString::number(point->forcedVolts, 'f', 4));
     }
   } else if (!sweep && timeRun_) {
     if (const auto sample = timeRun_->pickedSample(x)) {
-      txtY_->setText(QString::number(sample->measured, 'f', 9));
-      txtX_->setText(QString::number(sample->time, 'f', 4));
+      timeTab_->y()->setText(QString::number(sample->measured, 'f', 9));
+      timeTab_->x()->setText(QString::number(sample->time, 'f', 4));
     }
   }
 }
