@@ -4,9 +4,12 @@
 // board's messages as stderr lines.
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "bench/bench.h"
+#include "bench/setup_file.h"
 #include "board/board_factory.h"
 #include "board/board_link.h"
 #include "board/firmware_lookup.h"
@@ -48,6 +51,8 @@ class BoardSession {
 
   // kSuccess, kBoardError (the connection reported an error) or kUsageError (bad board
   // options).
+  // The --setup file, when there is one, is read first (a refused file: kUsageError, nothing
+  // sent) and opened on the board after the connection.
   int open();
   bench::Bench& bench() { return *bench_; }
   measure::Clock& clock() { return clock_; }
@@ -55,6 +60,11 @@ class BoardSession {
   void reportStatus(int status);
   // The simulated board's reference (its vref= option), or the USB board's usual 5 V.
   float reference() const;
+  // The bench's state as a setup. kv4410ctl joins the board without the start-up and knows
+  // only what it sent: unless a setup was opened, the chip's registers and switches stand as
+  // the start-up leaves them composed (the words sent after the connection, the switches at
+  // their start-up positions).
+  bench::Setup setup(const measure::SweepRequest& fields = {}, double forceVolts = 0.0) const;
 
  private:
   const GlobalOptions& globals_;
@@ -62,6 +72,14 @@ class BoardSession {
   CliReporter reporter_{firmware_};
   measure::SteadyClock clock_;
   std::unique_ptr<bench::Bench> bench_;
+  bool setupOpened_ = false;
 };
+
+// The local time as "2026-12-07 10:15:02".
+std::string localTime();
+// A setup file read and checked; on refusal "kv4410ctl: FILE: REASON" on stderr and nullopt.
+std::optional<bench::Setup> readSetupFile(const std::string& file);
+// Opens a setup read by readSetupFile; false, with the refusal on stderr, when refused.
+bool openSetup(bench::Bench& bench, const bench::Setup& setup);
 
 }  // namespace kv4410::cli

@@ -18,6 +18,7 @@ inline constexpr int kResultsNotSaved = 3;
 struct GlobalOptions {
   board::BoardOptions board;
   std::filesystem::path programDirectory;  // where the firmware file is looked for first
+  std::string setup;  // --setup FILE: opened on the board after connecting, before the command
 };
 
 // Writes a run's or a test's results: to stdout for "-", else replacing FILE only once the text
@@ -34,6 +35,8 @@ void addBoardCommands(CLI::App& app, const GlobalOptions& globals, int& exitStat
 void addTestCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
 // sweep --start V --end V --step MV, timerun --force V [run options]: the sweep window's runs.
 void addRunCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
+// setup save FILE, setup load FILE: the bench's state as a setup file, and opening one.
+void addSetupCommands(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
 // list: every connected board, where it sits and whether it runs our firmware.
 void addListCommand(CLI::App& app, const GlobalOptions& globals, int& exitStatus);
 

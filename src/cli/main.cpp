@@ -48,11 +48,18 @@ int run(int argc, char** argv) {
          "it the first one found")
       ->type_name("BUS-PORT");
 
+  app.add_option_function<std::string>(
+         "--setup", [&globals](const std::string& file) { globals.setup = file; },
+         "Open the setup FILE (a setup file or a run's CSV file) on the board after connecting, "
+         "before the command; a refused file exits 2 and sends nothing")
+      ->type_name("FILE");
+
   kv4410::cli::addDeviceCommands(app, exitStatus);
   kv4410::cli::addBoardCommands(app, globals, exitStatus);
   kv4410::cli::addTestCommands(app, globals, exitStatus);
   kv4410::cli::addRunCommands(app, globals, exitStatus);
   kv4410::cli::addListCommand(app, globals, exitStatus);
+  kv4410::cli::addSetupCommands(app, globals, exitStatus);
 
   try {
     app.parse(argc, argv);

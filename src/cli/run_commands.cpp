@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/setup_file.h"
 #include "board/board_link.h"
 #include "cli/board_session.h"
 #include "cli/commands.h"
@@ -39,15 +40,14 @@ struct RunOptions {
   int cycle = -1;     // none chosen: no cycle delay
   int sample = -1;
   std::string csv;
+  // Range, measure and channels not given keep the bench's (a --setup file's, or the start-up's).
+  const CLI::Option* rangeOption = nullptr;
+  const CLI::Option* modeOption = nullptr;
+  const CLI::Option* channelsOption = nullptr;
 };
 
-std::string localTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  localtime_r(&now, &parts);
-  std::array<char, 32> text{};
-  std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &parts);
-  return text.data();
+bool given(const CLI::Option* option) {
+  return option != nullptr && option->count() > 0;
 }
 
 std::string statusText(int status) {
@@ -73,16 +73,18 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
     return status;
   }
   bench::Bench& bench = session.bench();
-  std::uint8_t channels = 0;
-  for (const int c : o.channels) {
+  std::uint8_t channels = given(o.channelsOption) ? 0 : bench.sweepChannels().value();
+  for (const int c : given(o.channelsOption) ? o.channels : std::vector<int>{}) {
     channels |= static_cast<std::uint8_t>(1U << c);
   }
   // Without a cycle delay of its own, a sample delay takes its tenths of "No Delay".
-  const int cycle = o.cycle < 0 && o.sample >= 0 ? 0 : o.cycle;
+  const int cycle = o.cycle < 0 && o.sample >= 0 && bench.cycleDelay().value() < 0 ? 0 : o.cycle;
   bench::Refusal refusal =
-      bench.chooseForRun(static_cast<bench::CurrentRange>(o.range),
-                         o.mode == measure::MeasureMode::Voltage ? bench::MeasureSelect::Voltage
-                                                                 : bench::MeasureSelect::Current);
+      bench.chooseForRun(given(o.rangeOption) ? static_cast<bench::CurrentRange>(o.range)
+                                              : bench.currentRange().value(),
+                         !given(o.modeOption)                      ? bench.measure().value()
+                         : o.mode == measure::MeasureMode::Voltage ? bench::MeasureSelect::Voltage
+                                                                   : bench::MeasureSelect::Current);
   if (!refusal) {
     refusal = bench.setSweepChannels(channels);
   }
@@ -92,7 +94,12 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
   if (!refusal && o.sample >= 0) {
     refusal = bench.setSampleDelay(o.sample);
   }
-  const float vref = o.vref > 0.0F ? o.vref : session.reference();
+  const float vref = o.vref > 0.0F           ? o.vref
+                     : globals.setup.empty() ? session.reference()
+                                             : bench.conversion().vref;
+  // The run file's setup: the bench as the run starts, with the run's reference.
+  bench::Setup setup = session.setup({o.start, o.end, o.stepMv}, o.force);
+  setup.bench.conversion.vref = vref;
   if (!refusal) {
     refusal = o.timeRun ? bench.startTimeRun(o.force, vref)
                         : bench.startSweep({o.start, o.end, o.stepMv}, vref);
@@ -142,7 +149,9 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
                                               sweep.measureMode,
                                               sweep.sweepChanBits,
                                               sweep.delays};
-    saved = saveResults(o.csv, measure::csvText(description, *run));
+    saved = saveResults(
+        o.csv,
+        measure::csvText(description, *run, bench::setupJson(setup, bench::JsonLayout::OneLine)));
   }
   if (run->failedReadings() > 0) {
     const auto text = board::usbErrorText(run->lastFailedStatus());
@@ -169,16 +178,18 @@ void addRunOptions(CLI::App& command, RunOptions& o) {
       {"voltage", measure::MeasureMode::Voltage}, {"current", measure::MeasureMode::Current}};
   static const std::map<std::string, int> kCycles = {{"none", 0},  {"100ms", 1}, {"200ms", 2},
                                                      {"300ms", 3}, {"400ms", 4}, {"500ms", 5}};
-  command.add_option("--range", o.range, "CURRENT RANGE (default 2mA)")
-      ->transform(CLI::CheckedTransformer(kRanges, CLI::ignore_case))
-      ->type_name("5uA|20uA|200uA|2mA|ext");
-  command.add_option("--measure", o.mode, "MEASURE VOLTAGE/CURRENT (default voltage)")
-      ->transform(CLI::CheckedTransformer(kModes, CLI::ignore_case))
-      ->type_name("voltage|current");
-  command.add_option("--channels", o.channels, "PMU CH SELECT, for example 0,2 (default all)")
-      ->delimiter(',')
-      ->check(CLI::Range(0, 3))
-      ->type_name("0,1,2,3");
+  o.rangeOption = command.add_option("--range", o.range, "CURRENT RANGE (default 2mA)")
+                      ->transform(CLI::CheckedTransformer(kRanges, CLI::ignore_case))
+                      ->type_name("5uA|20uA|200uA|2mA|ext");
+  o.modeOption =
+      command.add_option("--measure", o.mode, "MEASURE VOLTAGE/CURRENT (default voltage)")
+          ->transform(CLI::CheckedTransformer(kModes, CLI::ignore_case))
+          ->type_name("voltage|current");
+  o.channelsOption =
+      command.add_option("--channels", o.channels, "PMU CH SELECT, for example 0,2 (default all)")
+          ->delimiter(',')
+          ->check(CLI::Range(0, 3))
+          ->type_name("0,1,2,3");
   static const std::map<std::string, float> kReferences = {{"5", 5.0F}, {"2.5", 2.5F}};
   command.add_option("--vref", o.vref, "Reference in volts (default the board's)")
       ->transform(CLI::CheckedTransformer(kReferences))

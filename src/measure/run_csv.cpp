@@ -23,9 +23,12 @@ std::string statusText(int status) {
 
 }  // namespace
 
-std::string csvText(const RunDescription& d, const Run& run) {
+std::string csvText(const RunDescription& d, const Run& run, std::string_view setupJsonLine) {
   static constexpr std::array<const char*, 5> kRanges = {"5uA", "20uA", "200uA", "2mA", "external"};
   std::ostringstream out;
+  if (!setupJsonLine.empty()) {
+    out << "# setup: " << setupJsonLine << "\n";
+  }
   out << "# KV4410 " << d.kind << "\n";
   out << "# Date: " << d.dateTime << "\n";
   out << "# VREF: " << formatSingle(d.vref) << " V\n";

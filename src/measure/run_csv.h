@@ -3,6 +3,7 @@
 // reading with its board status as the last column, and the minimum and maximum as comment
 // lines, so that every non-comment line after the header is a row of the run.
 #include <string>
+#include <string_view>
 
 #include "measure/sweep_engine.h"
 
@@ -10,6 +11,9 @@ namespace kv4410::measure {
 
 // The rows so far of `run`; min and max are added once it has ended with at least one row. A run
 // that was stopped or lost its board says so in a comment line before the header.
-std::string csvText(const RunDescription& description, const Run& run);
+// A setup as one-line JSON (`setupJsonLine`) goes first, as the comment line "# setup: {...}",
+// so that the file can be opened as the setup that produced it.
+std::string csvText(const RunDescription& description, const Run& run,
+                    std::string_view setupJsonLine = {});
 
 }  // namespace kv4410::measure
