@@ -215,7 +215,9 @@ void readDac(const Json& list, ChipImage& chip) {
       ++reg;
     }
     if (reg == kDacRegisters) {
-      refuse(p + "register: \"" + name + "\" is not one of x1, m, c");
+      std::string message = p;
+      message += "register: \"" + name + "\" is not one of x1, m, c";
+      refuse(std::move(message));
     }
     chip.dac[static_cast<std::size_t>(channel)][static_cast<std::size_t>(address)]
             [static_cast<std::size_t>(reg)] =
