@@ -1,11 +1,17 @@
 #pragma once
 // The four read pages of the register window: "READ SYSTEM CONTROL REG", "READ PMU REG",
-// "READ DAC REG" and "READ STATUS REG", with their request words and decoded displays.
+// "READ DAC REG" and "READ STATUS REG". They are built together, the first time one of them is
+// opened; each page is its own class.
 #include <QObject>
+#include <QPointer>
 #include <QWidget>
 
 namespace kv4410::ui {
 
+class ReadDacPage;
+class ReadPmuPage;
+class ReadStatusPage;
+class ReadSystemPage;
 class RegisterWindowContext;
 
 class ReadPages : public QObject {
@@ -26,8 +32,10 @@ class ReadPages : public QObject {
   void enterReadDacPage();
 
  private:
-  struct Pages;
-  Pages* pages_;
+  QPointer<ReadSystemPage> system_;
+  QPointer<ReadPmuPage> pmu_;
+  QPointer<ReadDacPage> dac_;
+  QPointer<ReadStatusPage> status_;
 };
 
 }  // namespace kv4410::ui
