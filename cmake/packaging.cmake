@@ -94,6 +94,9 @@ string(
   "words, converts levels, talks to the board, runs sweeps, time runs and the"
   "channel test, and lists the connected boards."
   ""
+  "The Python module kv4410 is the same core for scripts and notebooks, with"
+  "results as NumPy arrays."
+  ""
   "Both programs can talk to a simulated board instead of the USB board. The"
   "firmware file the board needs does not come with this package.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
@@ -102,4 +105,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 # Depends from the libraries the programs link (dpkg-shlibdeps, from dpkg-dev).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Python module is built for Debian's python3 and takes NumPy at run time, which the
+# libraries it links do not say.
+if(TARGET kv4410_python)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= 3.11), python3 (<< 3.12), python3-numpy")
+endif()
 include(CPack)

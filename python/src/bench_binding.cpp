@@ -389,11 +389,18 @@ class PyBench {
   }
 
   // ---- traffic ----
-  bench::SubscriptionId observeTraffic(const py::function& listener) {
+  bench::SubscriptionId observeTraffic(const py::function& function) {
+    // The bench copies its listeners while the interpreter lock is released: they hold the
+    // Python function through a pointer whose copies touch no Python object, and the last one
+    // lets the function go under the lock.
+    const std::shared_ptr<py::function> listener(new py::function(function), [](py::function* f) {
+      const py::gil_scoped_acquire locked;
+      delete f;
+    });
     return bench().observeTraffic([listener](const board::BoardLink::RequestRecord& r) {
       const py::gil_scoped_acquire locked;
       try {
-        listener(trafficRecord(r));
+        (*listener)(trafficRecord(r));
       } catch (py::error_already_set& e) {
         // Nothing may unwind through the board link: the error is reported and dropped.
         e.discard_as_unraisable("kv4410 traffic listener");
@@ -475,9 +482,11 @@ class PyBench {
       return b.busy() == std::string(bench::kSweepRunning) ? b.sweepRun()->stepsPlanned()
                                                            : b.timeRun()->stepsPlanned();
     };
+    // A sweep or time run stops at its next row; the channel test runs on, waits and all.
+    bool stopping = false;
     const auto interrupt = [&] {
       pending_ = PendingError::fetch();
-      b.stopRun();
+      stopping = b.stopRun();
     };
     while (true) {
       std::optional<double> wait;
@@ -488,11 +497,10 @@ class PyBench {
       if (!wait) {
         break;
       }
-      if (pending_) {
-        // Stopping: the run ends at its next row without waiting.
-        continue;
+      if (stopping) {
+        continue;  // the run ends at its next advance, without waiting
       }
-      if (!progress.is_none() && stepsDone() != shown) {
+      if (!pending_ && !progress.is_none() && stepsDone() != shown) {
         shown = stepsDone();
         try {
           progress(shown, planned());
@@ -502,7 +510,7 @@ class PyBench {
           continue;
         }
       }
-      if (PyErr_CheckSignals() != 0) {
+      if (!pending_ && PyErr_CheckSignals() != 0) {
         interrupt();
         continue;
       }
