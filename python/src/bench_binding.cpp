@@ -297,11 +297,14 @@ class PyBench {
                    const std::optional<std::string>& measure, const std::optional<double>& rsense,
                    const std::optional<bool>& clamp) {
     Bench& b = bench();
-    if (!std::isfinite(amps)) {
-      throw py::value_error("Not a valid number. Please reenter it.");
-    }
     const auto index =
         range ? valueOf(rangeNames(), *range) : static_cast<int>(b.currentRange().value());
+    // The window takes microamps on the 5uA, 20uA and 200uA ranges and milliamps on the others,
+    // as a single-precision number.
+    const float level = toSingle(amps / currentUnitToAmps(index));
+    if (!std::isfinite(level)) {
+      throw py::value_error("Not a valid number. Please reenter it.");
+    }
     if (channels) {
       channelMask(*channels);
     }
@@ -313,8 +316,7 @@ class PyBench {
     }
     setUp(channels, static_cast<bench::CurrentRange>(index), measure, clamp);
     act([](Bench& bb) { return bb.chooseForce(1); });
-    // The window takes microamps on the 5uA, 20uA and 200uA ranges and milliamps on the others.
-    enterLevel(toSingle(amps / currentUnitToAmps(index)), rangeInMicroamps(index) ? "uA" : "mA");
+    enterLevel(level, rangeInMicroamps(index) ? "uA" : "mA");
     return b.pmuControl().levelCode;
   }
   // Clamp or comparator levels: volts on the voltage range, amps on a current range.
