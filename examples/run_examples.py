@@ -47,6 +47,10 @@ def run_document(path, folder):
 def main():
     # The kernel's debugger would warn about the interpreter's frozen modules at every start.
     os.environ.setdefault("PYDEVD_DISABLE_FILE_VALIDATION", "1")
+    # The kernels start in a temporary folder: a relative PYTHONPATH must not depend on it.
+    os.environ["PYTHONPATH"] = os.pathsep.join(
+        str(pathlib.Path(entry).resolve())
+        for entry in os.environ.get("PYTHONPATH", "").split(os.pathsep) if entry)
     failed = False
     with tempfile.TemporaryDirectory() as folder:
         for notebook in sorted(HERE.glob("*.ipynb")):

@@ -73,6 +73,7 @@ class TestSweepWindow : public QObject {
   void entryChecks();
   void sweepOnTheDefaultLoad();
   void refusalsSendNoForceWord();
+  void sameSweepAsTheOtherFaces();
   void plotKeepsThePreparationOrder();
   void stopKeepsWhatWasMeasured();
   void timeRunAndPicking();
@@ -272,6 +273,24 @@ void TestSweepWindow::refusalsSendNoForceWord() {
   QCOMPARE(p.fixture.messages().count(), 4);
   QCOMPARE(textsOf(p.sweep, shownFields), shown);
   QCOMPARE(textOf(p.sweep, "Text1"), QStringLiteral("0F21B300"));
+}
+
+// The sweep that the command-line and Python tests also make (-1 V to 1 V in 1000 mV steps on
+// PMU 0 and PMU 2, 200uA, measure current) sends the same words from PLOT on.
+void TestSweepWindow::sameSweepAsTheOtherFaces() {
+  Program p;
+  QVERIFY(clickButton(p.sweep, "PMUCHSEL_1"));
+  QVERIFY(clickButton(p.sweep, "PMUCHSEL_3"));
+  QVERIFY(chooseItemText(p.sweep, "cboSweepI", "200uA"));
+  QVERIFY(chooseItemText(p.sweep, "cboMeasureVI", "Measure Current"));
+  QVERIFY(p.setSweep("-1", "1", "1000"));
+  const std::size_t mark = p.fixture.mark();
+  QVERIFY(p.run("cmdPlot"));
+  const std::vector<std::string> expected = {
+      "W 003FE4A0", "W 1FC00000", "R",   "W 10000000", "R",          "W 05211300",
+      "W 05CD749F", "232",        "233", "W 05CD8000", "232",        "233",
+      "W 05CD8B60", "232",        "233"};
+  QCOMPARE(p.fixture.transcript(mark), expected);
 }
 
 // PLOT follows the preparation's order: the G1 write and both readbacks first, then the PMU 0
