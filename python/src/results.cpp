@@ -3,10 +3,8 @@
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
-#include <array>
 #include <cmath>
 #include <cstdlib>
-#include <ctime>
 #include <limits>
 #include <utility>
 
@@ -43,15 +41,6 @@ std::int64_t fieldOf(const std::string& line, int column) {
     start = line.find('\t', start) + 1;
   }
   return std::strtoll(line.c_str() + start, nullptr, 10);
-}
-
-std::string localTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  localtime_r(&now, &parts);
-  std::array<char, 32> text{};
-  std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &parts);
-  return text.data();
 }
 
 std::string stateName(measure::Run::State state) {
@@ -96,7 +85,7 @@ RunResult common(const bench::Bench& bench, const measure::Run& run, bool sweep)
   d["cycle"] = s.delays.cycle;
   if (run.stepsDone() > 0) {
     const measure::RunDescription description{sweep ? "Voltage sweep" : "Measure versus time",
-                                              localTime(),
+                                              measure::localDateTime(),
                                               vref,
                                               run.offsetCode(),
                                               static_cast<int>(bench.currentRange().value()),

@@ -1,13 +1,12 @@
 #include "cli/board_session.h"
 
-#include <array>
-#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "board/simulated_board.h"
 #include "kv4410_version.h"
+#include "measure/run_csv.h"
 
 namespace kv4410::cli {
 
@@ -68,7 +67,8 @@ bench::Setup BoardSession::setup(const measure::SweepRequest& fields, double for
   } else if (globals_.board.boardLocation) {
     board += " " + *globals_.board.boardLocation;
   }
-  bench::Setup s{kProgramVersion, localTime(), board, bench_->snapshot(), fields, forceVolts};
+  bench::Setup s{kProgramVersion, measure::localDateTime(), board, bench_->snapshot(), fields,
+                 forceVolts};
   if (!setupOpened_) {
     bench::ChipImage& chip = s.bench.chip;
     const StoredWords& w = s.bench.words;
@@ -82,15 +82,6 @@ bench::Setup BoardSession::setup(const measure::SweepRequest& fields, double for
     chip.ccomp = chip.ccomp != 0 ? chip.ccomp : kStartUpSwitch;
   }
   return s;
-}
-
-std::string localTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  localtime_r(&now, &parts);
-  std::array<char, 32> text{};
-  std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &parts);
-  return text.data();
 }
 
 std::optional<bench::Setup> readSetupFile(const std::string& file) {

@@ -75,8 +75,6 @@ class BoardSession {
   bool setupOpened_ = false;
 };
 
-// The local time as "2026-12-07 10:15:02".
-std::string localTime();
 // A setup file read and checked; on refusal "kv4410ctl: FILE: REASON" on stderr and nullopt.
 std::optional<bench::Setup> readSetupFile(const std::string& file);
 // Opens a setup read by readSetupFile; false, with the refusal on stderr, when refused.

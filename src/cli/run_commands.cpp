@@ -142,7 +142,7 @@ int runMeasurement(const GlobalOptions& globals, const RunOptions& o) {
   } else if (run->stepsDone() > 0) {
     const measure::SweepState& sweep = bench.sweepState();
     const measure::RunDescription description{o.timeRun ? "Measure versus time" : "Voltage sweep",
-                                              localTime(),
+                                              measure::localDateTime(),
                                               bench.conversion().vref,
                                               run->offsetCode(),
                                               bench.conversion().rangeIndex,

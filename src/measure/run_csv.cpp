@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ctime>
 #include <sstream>
 
 #include "board/board_link.h"
@@ -68,6 +69,15 @@ std::string csvText(const RunDescription& d, const Run& run, std::string_view se
     out << "# Min: " << formatSingle(run.min()) << "\n# Max: " << formatSingle(run.max()) << "\n";
   }
   return out.str();
+}
+
+std::string localDateTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  localtime_r(&now, &parts);
+  std::array<char, 32> text{};
+  std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &parts);
+  return text.data();
 }
 
 }  // namespace kv4410::measure

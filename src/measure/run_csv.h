@@ -16,4 +16,7 @@ namespace kv4410::measure {
 std::string csvText(const RunDescription& description, const Run& run,
                     std::string_view setupJsonLine = {});
 
+// The local time as the files give it: "2026-12-07 10:15:02".
+std::string localDateTime();
+
 }  // namespace kv4410::measure
