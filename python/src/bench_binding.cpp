@@ -9,13 +9,16 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "bench/bench.h"
+#include "bench/setup_file.h"
 #include "bindings.h"
 #include "board/board_location.h"
 #include "board/firmware_lookup.h"
@@ -26,6 +29,9 @@
 #include "device/conversions.h"
 #include "device/readback.h"
 #include "device/text_format.h"
+#include "kv4410_version.h"
+#include "measure/atomic_file.h"
+#include "measure/run_csv.h"
 #include "names.h"
 #include "results.h"
 
@@ -661,6 +667,50 @@ void bindBench(py::module_& m) {
                       "runs, the channel test. A context manager: the board is released on "
                       "exit (or by close()).")
       .def("close", &PyBench::close, "Releases the board; later calls raise ValueError.")
+      .def(
+          "save_setup",
+          [](PyBench& b, const std::filesystem::path& path) {
+            const Bench& bench = b.bench();
+            const bench::Setup setup{kProgramVersion,
+                                     measure::localDateTime(),
+                                     bench.simulated() != nullptr ? "simulated" : "usb",
+                                     bench.snapshot(),
+                                     measure::SweepRequest{},
+                                     0.0};
+            if (const auto reason = measure::writeFileAtomically(path, bench::setupJson(setup))) {
+              PyErr_SetString(PyExc_OSError, reason->c_str());
+              throw py::error_already_set();
+            }
+          },
+          py::arg("path"),
+          "Writes the bench's whole state (every stored word, the conversion values, the "
+          "settings and what the chip holds) as a setup file, as kv4410ctl setup save does; a "
+          "failure (OSError) keeps the old file.")
+      .def(
+          "load_setup",
+          [](PyBench& b, const std::filesystem::path& path) {
+            std::ifstream in(path, std::ios::binary);
+            std::ostringstream text;
+            if (!(in && text << in.rdbuf())) {
+              PyErr_SetString(PyExc_OSError, ("cannot read '" + path.string() + "'").c_str());
+              throw py::error_already_set();
+            }
+            const bench::SetupResult read = bench::readSetup(text.str());
+            if (!read.setup) {
+              throw py::value_error(read.refusal);
+            }
+            std::vector<std::string> steps;
+            for (const bench::BoardStep& step : b.bench().setupPlan(*read.setup)) {
+              steps.push_back(bench::stepText(step));
+            }
+            b.act([&read](Bench& bench) { return bench.applySetup(*read.setup); });
+            return steps;
+          },
+          py::arg("path"),
+          "Opens a setup file (or a run CSV file with its '# setup:' line): sends the words that "
+          "bring the board to its state and takes its settings; returns the steps sent. A file "
+          "that is no setup, of a newer format or with a value outside its field raises "
+          "ValueError naming the first bad entry, and nothing is sent.")
       .def("__enter__", [](py::object self) { return self; })
       .def("__exit__", [](PyBench& b, const py::args&) { b.close(); })
       .def_property_readonly("simulated",

@@ -38,3 +38,24 @@ def test_traffic_listener_sees_each_request(rig):
     rig.bench.observe_traffic(seen.append)
     rig.bench.compare = "voltage"  # bit 7 of the PMU word
     assert [(r["request"], r.get("word")) for r in seen] == [(221, 0x0F21B380)]
+
+
+def test_setup_saved_and_opened_on_a_fresh_board(rig, tmp_path):
+    from conftest import Traced
+    rig.bench.current_range = "20uA"  # range code 1 in bits 15..17 of 0x0F21B300
+    path = tmp_path / "bench.json"
+    rig.bench.save_setup(path)
+    fresh = Traced(tmp_path / "fresh.txt")
+    try:
+        bad = tmp_path / "bad.json"
+        bad.write_text("[1, 2]")
+        with pytest.raises(ValueError, match="not a setup file"):
+            fresh.bench.load_setup(bad)
+        assert fresh.sent() == []
+        # Reset, the system word, the PMU word of all four channels, the switches.
+        steps = fresh.bench.load_setup(path)
+        assert fresh.sent() == ["219", "W 003FE4A0", "W 0F20B300", "229=1", "228=1"]
+        assert len(steps) == 5
+        assert fresh.bench.current_range == "20uA"
+    finally:
+        fresh.bench.close()
