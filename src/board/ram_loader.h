@@ -19,9 +19,10 @@ inline constexpr std::uint8_t kRun = 0;
 inline constexpr std::size_t kMaxBlock = 1024;  // bytes per transfer
 inline constexpr unsigned kTimeoutMs = 1000;
 
-// After the CPU starts, the board leaves the bus and comes back, at a new address, with the
-// firmware running. A hub may report the departure late, so the board is looked for every
-// kPollMs until kReturnLimitMs have passed.
+// After the CPU starts, the board usually leaves the bus and comes back, at a new address, with
+// the firmware running; some boards stay at their old address and answer as the firmware there.
+// A hub may report the departure late, so the board is looked for every kPollMs until
+// kReturnLimitMs have passed.
 inline constexpr unsigned kPollMs = 50;
 inline constexpr unsigned kReturnLimitMs = 5000;
 
