@@ -106,6 +106,7 @@ std::optional<double> ChannelTest::advance() {
     return std::nullopt;
   }
   if (stage_ == Stage::Begin) {
+    quickTransfers_.emplace(link_);
     words_.sysWord = kSystemWord;
     sender_.SPIout(words_.sysWord);
     sendPmu(kAllChannelsWord);
@@ -127,6 +128,7 @@ std::optional<double> ChannelTest::advance() {
   takeReading(next_);
   ++next_;
   if (next_ == kReadings) {
+    quickTransfers_.reset();
     stage_ = Stage::Finished;
     verdict_ = failures_ == 0 ? ChannelTestVerdict::Pass : ChannelTestVerdict::Failure;
     return std::nullopt;

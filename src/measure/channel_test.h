@@ -89,6 +89,8 @@ class ChannelTest {
   ChannelTestVerdict verdict_ = ChannelTestVerdict::None;
   std::vector<std::string> lines_;
   std::vector<ChannelReading> readings_;
+  // While the test runs, a board that stops answering holds each transfer only briefly.
+  std::optional<board::BoardLink::QuickTransfers> quickTransfers_;
 };
 
 }  // namespace kv4410::measure

@@ -297,6 +297,12 @@ TEST(ChannelTest, AnEarlyAdvanceOnlyReportsTheRestAndShortRestsAreWaitedInline) 
   EXPECT_EQ(rig.test.advance(), 0.01);
   EXPECT_GT(rig.clock.t, 1000.01);
   EXPECT_EQ(rig.test.readings().size(), 1u);
+  // While the test runs a transfer waits at most 80 ms for the board; afterwards 1000 ms again.
+  EXPECT_EQ(rig.link.transferTimeout().count(), 80);
+  while (const auto wait = rig.test.advance()) {
+    rig.clock.waitUntil(rig.clock.now() + *wait);
+  }
+  EXPECT_EQ(rig.link.transferTimeout().count(), 1000);
 }
 
 }  // namespace
