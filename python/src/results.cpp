@@ -102,6 +102,20 @@ RunResult common(const bench::Bench& bench, const measure::Run& run, bool sweep)
   return r;
 }
 
+// The columns both runs give, one element per row.
+void putColumns(RunResult& r, std::vector<std::int64_t>&& index, std::vector<std::int64_t>&& word,
+                std::vector<std::int32_t>&& code, std::vector<double>&& forced,
+                std::vector<std::int64_t>&& adc, std::vector<double>&& adcVolts,
+                std::vector<double>&& time) {
+  r.arrays["index"] = toArray(std::move(index));
+  r.arrays["word"] = toArray(std::move(word));
+  r.arrays["code"] = toArray(std::move(code));
+  r.arrays["forced"] = toArray(std::move(forced));
+  r.arrays["adc_code"] = toArray(std::move(adc));
+  r.arrays["adc_volts"] = toArray(std::move(adcVolts));
+  r.arrays["time"] = toArray(std::move(time));
+}
+
 }  // namespace
 
 RunResult runResult(const bench::Bench& bench, bool sweep) {
@@ -128,13 +142,8 @@ RunResult runResult(const bench::Bench& bench, bool sweep) {
       time[i] = static_cast<double>(t);
       t += delays.cycle;
     }
-    r.arrays["index"] = toArray(std::move(index));
-    r.arrays["word"] = toArray(std::move(word));
-    r.arrays["code"] = toArray(std::move(code));
-    r.arrays["forced"] = toArray(std::move(forced));
-    r.arrays["adc_code"] = toArray(std::move(adc));
-    r.arrays["adc_volts"] = toArray(std::move(adcVolts));
-    r.arrays["time"] = toArray(std::move(time));
+    putColumns(r, std::move(index), std::move(word), std::move(code), std::move(forced),
+               std::move(adc), std::move(adcVolts), std::move(time));
     r.settings["start_code"] = run.startCode();
     r.settings["end_code"] = run.endCode();
     r.settings["step_code"] = run.stepCode();
@@ -155,13 +164,8 @@ RunResult runResult(const bench::Bench& bench, bool sweep) {
     adcVolts[i] = samples[i].adcVolts;
     time[i] = samples[i].time;
   }
-  r.arrays["index"] = toArray(std::move(index));
-  r.arrays["word"] = toArray(std::move(word));
-  r.arrays["code"] = toArray(std::move(code));
-  r.arrays["forced"] = toArray(std::move(forced));
-  r.arrays["adc_code"] = toArray(std::move(adc));
-  r.arrays["adc_volts"] = toArray(std::move(adcVolts));
-  r.arrays["time"] = toArray(std::move(time));
+  putColumns(r, std::move(index), std::move(word), std::move(code), std::move(forced),
+             std::move(adc), std::move(adcVolts), std::move(time));
   r.settings["force_code"] = run.forceCode();
   return r;
 }

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QVBoxLayout>
 #include <array>
 
@@ -31,22 +30,8 @@ ReadDacPage::ReadDacPage(RegisterWindowContext& context, QWidget* parent)
   auto* row = new QHBoxLayout;
   outer->addLayout(row);
 
-  auto* chFrame =
-      makeGroup(nullptr, QStringLiteral("fraOptDACREAD"), QStringLiteral("PMU CH SELECT"));
-  auto* chBox = new QVBoxLayout(chFrame);
-  for (int ch = 3; ch >= 0; --ch) {
-    auto* opt = new QRadioButton(QStringLiteral("PMU %1").arg(ch));
-    opt->setObjectName(QStringLiteral("OptDACREAD_%1").arg(ch));
-    chBox->addWidget(opt);
-    new Selector(
-        opt, ch == 3,
-        [this, ch](int ticked) {
-          if (ticked != 0) {
-            selectChannel(ch);
-          }
-        },
-        session);
-  }
+  auto* chFrame = channelOptions(QStringLiteral("fraOptDACREAD"), QStringLiteral("OptDACREAD"),
+                                 context_.session(), [this](int ch) { selectChannel(ch); });
   row->addWidget(chFrame);
 
   auto* lists = new QGridLayout;

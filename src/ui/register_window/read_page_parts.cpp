@@ -2,11 +2,15 @@
 
 #include <QColor>
 #include <QFont>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
 
 #include "device/readback.h"
+#include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
 #include "ui/register_window/register_window_context.h"
@@ -64,6 +68,26 @@ QLabel* activeLowNote(const QString& name) {
   f.setBold(true);
   label->setFont(f);
   return label;
+}
+
+QGroupBox* channelOptions(const QString& frameName, const QString& optionPrefix, Session& session,
+                          const std::function<void(int)>& select) {
+  auto* frame = makeGroup(nullptr, frameName, QStringLiteral("PMU CH SELECT"));
+  auto* box = new QVBoxLayout(frame);
+  for (int ch = 3; ch >= 0; --ch) {
+    auto* opt = new QRadioButton(QStringLiteral("PMU %1").arg(ch));
+    opt->setObjectName(QStringLiteral("%1_%2").arg(optionPrefix).arg(ch));
+    box->addWidget(opt);
+    new Selector(
+        opt, ch == 3,
+        [select, ch](int ticked) {
+          if (ticked != 0) {
+            select(ch);
+          }
+        },
+        &session);
+  }
+  return frame;
 }
 
 }  // namespace kv4410::ui

@@ -3,7 +3,9 @@
 // sunken decode labels, the temperature lamps and the bold active-low note.
 #include <QString>
 #include <cstdint>
+#include <functional>
 
+class QGroupBox;
 class QLabel;
 class QPushButton;
 
@@ -33,6 +35,11 @@ QLabel* decodeLabel(const QString& name, const QString& text);
 QPushButton* makeLamp(const QString& name);
 // Green "OK" or red "TOO HOT", as the decoded alarm bit says.
 void showLamp(QPushButton* lamp, const LampState& state);
+
+// "PMU CH SELECT": option buttons `optionPrefix`_3 down to _0, PMU 3 selected at start without
+// running `select` (the page entry composes its word); a click on another runs `select(ch)`.
+QGroupBox* channelOptions(const QString& frameName, const QString& optionPrefix, Session& session,
+                          const std::function<void(int)>& select);
 
 // "BITS in BOLD are ACTIVE LOW", in bold.
 QLabel* activeLowNote(const QString& name);

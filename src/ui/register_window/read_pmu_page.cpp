@@ -5,7 +5,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QVBoxLayout>
 #include <cstdint>
 
@@ -47,23 +46,9 @@ ReadPmuPage::ReadPmuPage(RegisterWindowContext& context, QWidget* parent)
   auto* row = new QHBoxLayout;
   outer->addLayout(row);
 
-  auto* chFrame =
-      makeGroup(nullptr, QStringLiteral("fraOptPMUCH"), QStringLiteral("PMU CH SELECT"));
-  auto* chBox = new QVBoxLayout(chFrame);
-  for (int ch = 3; ch >= 0; --ch) {
-    auto* opt = new QRadioButton(QStringLiteral("PMU %1").arg(ch));
-    opt->setObjectName(QStringLiteral("OptPMUCH_%1").arg(ch));
-    chBox->addWidget(opt);
-    // PMU 3 is selected at start without running the handler: the page entry's OR gives its word.
-    new Selector(
-        opt, ch == 3,
-        [this, ch](int ticked) {
-          if (ticked != 0) {
-            selectChannel(ch);
-          }
-        },
-        &context_.session());
-  }
+  // PMU 3 is selected at start without running the handler: the page entry's OR gives its word.
+  auto* chFrame = channelOptions(QStringLiteral("fraOptPMUCH"), QStringLiteral("OptPMUCH"),
+                                 context_.session(), [this](int ch) { selectChannel(ch); });
   auto* left = new QVBoxLayout;
   left->addWidget(chFrame);
   auto* read = makeButton(nullptr, QStringLiteral("READPMU"), QStringLiteral("READ PMU REGISTER"));
