@@ -11,28 +11,15 @@
 
 #include "bench/setup_file.h"
 #include "board/simulated_board.h"
+#include "measure/test_doubles.h"
 
 namespace kv4410::bench {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class FakeClock final : public measure::Clock {
- public:
-  double t = 100.0;
-  double now() override { return t; }
-  void waitUntil(double deadline) override {
-    if (t <= deadline) {
-      t = std::nextafter(deadline, std::numeric_limits<double>::infinity());
-    }
-  }
-};
-
-class SilentReporter final : public board::Reporter {
- public:
-  void noBoard(int) override {}
-  void usbError(int, std::string_view) override {}
-};
+using measure::testing::FakeClock;
+using measure::testing::SilentReporter;
 
 // A trace line as "W 0F21B300", "R", "229=1", "232"; other operations by their first word.
 std::string entryOf(std::string_view line) {
@@ -53,7 +40,7 @@ std::string entryOf(std::string_view line) {
 
 // A bench that owns a simulated board whose trace is kept; started up unless asked not to.
 struct Rig {
-  FakeClock clock;
+  FakeClock clock{100.0};
   SilentReporter reporter;
   Lines trace;
   Bench bench;

@@ -12,29 +12,15 @@
 
 #include "board/recording_board.h"
 #include "board/simulated_board.h"
+#include "measure/test_doubles.h"
 
 namespace kv4410::measure {
 namespace {
 
 using board::Status;
 
-// Jumps to just past the deadline instead of waiting.
-class FakeClock final : public Clock {
- public:
-  double t = 1000.0;
-  double now() override { return t; }
-  void waitUntil(double deadline) override {
-    if (t <= deadline) {
-      t = std::nextafter(deadline, std::numeric_limits<double>::infinity());
-    }
-  }
-};
-
-class SilentReporter final : public board::Reporter {
- public:
-  void noBoard(int) override {}
-  void usbError(int, std::string_view) override {}
-};
+using measure::testing::FakeClock;
+using measure::testing::SilentReporter;
 
 // Answers the ADC reads of check k with codes[k - 1] and the `failOn`-th request numbered
 // `failRequest` with `failStatus`; the reply bytes are written even then, as a partial transfer
@@ -89,7 +75,7 @@ struct Rig {
   StoredWords words;
   ConversionValues values;
   board::LinkWordSender sender;
-  FakeClock clock;
+  FakeClock clock{1000.0};
   ChannelTest test{words, values, sender, link, clock};
 };
 

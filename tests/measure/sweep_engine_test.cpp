@@ -14,26 +14,13 @@
 #include "board/recording_board.h"
 #include "measure/clock.h"
 #include "measure/run_csv.h"
+#include "measure/test_doubles.h"
 
 namespace kv4410::measure {
 namespace {
 
-class FakeClock final : public Clock {
- public:
-  double t = 50.0;
-  double now() override { return t; }
-  void waitUntil(double deadline) override {
-    if (t <= deadline) {
-      t = std::nextafter(deadline, std::numeric_limits<double>::infinity());
-    }
-  }
-};
-
-class SilentReporter final : public board::Reporter {
- public:
-  void noBoard(int) override {}
-  void usbError(int, std::string_view) override {}
-};
+using measure::testing::FakeClock;
+using measure::testing::SilentReporter;
 
 // Answers the offset and system readbacks after their requests and the ADC reads from a list of
 // codes (used in turn); request 232 of the `failAdc`-th reading or the offset readback can fail.
@@ -98,7 +85,7 @@ class SweepBoard final : public board::testing::RecordingBoard {
 };
 
 struct Rig {
-  FakeClock clock;
+  FakeClock clock{50.0};
   SweepBoard board;
   SilentReporter reporter;
   board::BoardLink link{board, reporter};
