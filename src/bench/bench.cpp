@@ -141,16 +141,22 @@ Refusal Bench::startUp(const std::filesystem::path& firmwarePath) {
   link_.setCFeedforward(1);
   link_.setCComp(1);
 
-  sweep_.sweepChanBits = channelBits(start.sweepChannels);
-  currentRange_.set(start.currentRange);
-  measure_.set(start.measure);
-  compare_.set(start.compare);
-  currentGain_.set(start.currentGain);
-  measoutGain_.set(start.measoutGain);
-  thermal_.set(start.thermal);
-  alarmLatch_.set(start.alarmLatch);
-  sweepChannels_.set(start.sweepChannels);
+  takeSettings(start);
   return refusal;
+}
+
+void Bench::takeSettings(const SettingValues& v) {
+  sweep_.sweepChanBits = channelBits(v.sweepChannels);
+  currentRange_.set(v.currentRange);
+  measure_.set(v.measure);
+  compare_.set(v.compare);
+  currentGain_.set(v.currentGain);
+  measoutGain_.set(v.measoutGain);
+  thermal_.set(v.thermal);
+  alarmLatch_.set(v.alarmLatch);
+  sweepChannels_.set(v.sweepChannels);
+  cycleDelay_.set(v.cycleDelay);
+  sampleDelay_.set(v.sampleDelay);
 }
 
 Refusal Bench::connect(const std::filesystem::path& firmwarePath) {

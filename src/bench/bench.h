@@ -268,6 +268,9 @@ class Bench {
   Refusal hold(Active kind);
   // The PMU control window's handlers that the level entry runs (bench_levels.cpp).
   Refusal runForceHandler(int entry);
+  // Every setting takes its value from `v` (the sweep's channel bits too); nothing is sent, and
+  // only the settings that change tell their listeners.
+  void takeSettings(const SettingValues& v);
   Refusal runRangeHandler();
   void showVoltageRange();
   void showCurrentRange();

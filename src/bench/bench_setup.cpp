@@ -37,19 +37,7 @@ Refusal Bench::applySetup(const Setup& setup) {
   words_ = b.words;
   conversion_ = b.conversion;
   sweep_ = b.sweep;
-  sweep_.sweepChanBits =
-      static_cast<std::int32_t>(static_cast<std::uint32_t>(b.settings.sweepChannels) << 24);
-  const SettingValues& v = b.settings;
-  currentRange_.set(v.currentRange);
-  measure_.set(v.measure);
-  compare_.set(v.compare);
-  currentGain_.set(v.currentGain);
-  measoutGain_.set(v.measoutGain);
-  thermal_.set(v.thermal);
-  alarmLatch_.set(v.alarmLatch);
-  sweepChannels_.set(v.sweepChannels);
-  cycleDelay_.set(v.cycleDelay);
-  sampleDelay_.set(v.sampleDelay);
+  takeSettings(b.settings);
   return std::nullopt;
 }
 
