@@ -4,6 +4,8 @@
 // same process. Run offscreen: QT_QPA_PLATFORM=offscreen ./sweep_gui_bench
 // With `--points N --latency US` the sweep spans the range in about N points on a board that
 // takes US microseconds a request, and the bare loop's time is given as a share of the window's.
+// With `--history` the sweep is then kept 20 times in a run history, all 20 drawn over the
+// chart, and the peak resident memory is given before and after.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "board/board_factory.h"
@@ -20,6 +23,8 @@
 #include "ui/common/message_sink.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
+#include "ui/sweeps/run_history.h"
+#include "ui/sweeps/strip_chart.h"
 #include "ui/sweeps/sweep_window.h"
 #include "ui/windows.h"
 
@@ -43,6 +48,54 @@ class NoMessages final : public ui::MessageSink {
   }
 };
 
+// The peak resident set size of this process so far (VmHWM), in KiB; 0 when it cannot be read.
+long peakRssKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) {
+      return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+  }
+  return 0;
+}
+
+// Keeps the window's last sweep `runs` times in a run history and draws every one of them over
+// the sweep chart, as a user who ticks them all would; prints the peak memory before and after.
+void keepRuns(ui::SweepWindow& sweep, int runs) {
+  const long before = peakRssKiB();
+  ui::RunHistory history;
+  history.model()->setKeep(runs);
+  std::size_t points = 0;
+  for (int r = 0; r < runs; ++r) {
+    ui::KeptRun run;
+    run.endTime = "10:00:" + std::to_string(10 + r);
+    run.kind = ui::kSweepKind;
+    run.values = sweep.lastSweep()->series();
+    points = run.values.size();
+    history.add(std::move(run));
+    history.setTicked(0, true);
+  }
+  const long kept = peakRssKiB();
+  auto* chart = sweep.findChild<ui::StripChart*>(QStringLiteral("Strip1"));
+  QElapsedTimer timer;
+  timer.start();
+  chart->setOverlays(history.overlays(ui::kSweepKind));
+  const double drawMs = static_cast<double>(timer.nsecsElapsed()) * 1e-6;
+  QApplication::processEvents();
+  const long after = peakRssKiB();
+  std::printf("kept runs                %d of %zu points, %d drawn\n", history.count(), points,
+              chart->overlayCount());
+  std::printf("their values             %.1f MiB\n",
+              static_cast<double>(points * sizeof(double)) * runs / (1024.0 * 1024.0));
+  std::printf("peak RSS after the sweep %.1f MiB\n", static_cast<double>(before) / 1024.0);
+  std::printf("peak RSS with the runs   %.1f MiB (+%.1f MiB)\n", static_cast<double>(kept) / 1024.0,
+              static_cast<double>(kept - before) / 1024.0);
+  std::printf("and all 20 drawn         %.1f MiB (+%.1f MiB)\n",
+              static_cast<double>(after) / 1024.0, static_cast<double>(after - before) / 1024.0);
+  std::printf("drawing all of them      %.1f ms\n", drawMs);
+}
+
 double bareLoopSeconds() {
   board::SimulationOptions simulation;
   simulation.latencyUs = kLatencyUs;
@@ -65,11 +118,14 @@ double bareLoopSeconds() {
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   const QStringList args = QApplication::arguments();
-  for (int i = 1; i + 1 < args.size(); i += 2) {
-    if (args[i] == QLatin1String("--points")) {
-      kSteps = std::max(2, args[i + 1].toInt());
-    } else if (args[i] == QLatin1String("--latency")) {
-      kLatencyUs = args[i + 1].toUInt();
+  bool history = false;
+  for (int i = 1; i < args.size(); ++i) {
+    if (args[i] == QLatin1String("--history")) {
+      history = true;
+    } else if (args[i] == QLatin1String("--points") && i + 1 < args.size()) {
+      kSteps = std::max(2, args[++i].toInt());
+    } else if (args[i] == QLatin1String("--latency") && i + 1 < args.size()) {
+      kLatencyUs = args[++i].toUInt();
     }
   }
   board::BoardOptions options;
@@ -115,5 +171,8 @@ int main(int argc, char* argv[]) {
               (wall - bare) / kSteps * 1e6);
   std::printf("latency a request        %u us\n", kLatencyUs);
   std::printf("bare time / window time  %.1f %%\n", 100.0 * bare / wall);
+  if (history) {
+    keepRuns(*sweep, 20);
+  }
   return 0;
 }

@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMenu>
 #include <QMessageBox>
@@ -16,6 +18,45 @@
 #include <cmath>
 
 namespace kv4410::ui {
+
+namespace {
+
+// The points drawn for `n` values (`value(k)` for k < n) from X `x0` on: all of them up to
+// kMaxDrawnPoints, beyond that each run of neighbours by its lowest and highest point, in their
+// order, which gives the same picture as every point for a fraction of the work.
+template <typename Value>
+QList<QPointF> drawnPointsOf(std::size_t n, double x0, const Value& value) {
+  QList<QPointF> points;
+  const auto add = [&](std::size_t k) {
+    points.append(QPointF(x0 + static_cast<double>(k), value(k)));
+  };
+  if (n <= static_cast<std::size_t>(StripChart::kMaxDrawnPoints)) {
+    points.reserve(static_cast<qsizetype>(n));
+    for (std::size_t k = 0; k < n; ++k) {
+      add(k);
+    }
+    return points;
+  }
+  const std::size_t buckets = StripChart::kMaxDrawnPoints / 2;
+  points.reserve(StripChart::kMaxDrawnPoints);
+  for (std::size_t b = 0; b < buckets; ++b) {
+    const std::size_t first = b * n / buckets;
+    const std::size_t last = (b + 1) * n / buckets;
+    std::size_t low = first;
+    std::size_t high = first;
+    for (std::size_t k = first; k < last; ++k) {
+      low = value(k) < value(low) ? k : low;
+      high = value(k) > value(high) ? k : high;
+    }
+    add(std::min(low, high));
+    if (low != high) {
+      add(std::max(low, high));
+    }
+  }
+  return points;
+}
+
+}  // namespace
 
 StripChart::StripChart(const QString& name, QWidget* parent) : QChartView(parent) {
   setObjectName(name);
@@ -32,8 +73,10 @@ void StripChart::ensureChart() {
   }
   auto* chart = new QChart();
   chart->legend()->hide();
+  chart->legend()->setAlignment(Qt::AlignTop);
   chart->setMargins(QMargins(4, 4, 4, 4));
   trace_ = new QLineSeries(chart);
+  trace_->setName(QStringLiteral("Last run"));
   markers_ = new QScatterSeries(chart);
   markers_->setMarkerSize(6.0);
   chart->addSeries(trace_);
@@ -49,6 +92,9 @@ void StripChart::ensureChart() {
     s->attachAxis(yAxis_);
   }
   markers_->setVisible(handles_);
+  for (QLegendMarker* marker : chart->legend()->markers(markers_)) {
+    marker->setVisible(false);
+  }
   setChart(chart);
   applyXRange();
   applyYRange();
@@ -85,7 +131,10 @@ void StripChart::applyXRange() {
   if (xAxis_ == nullptr) {
     return;
   }
-  xAxis_->setRange(xStart_, xEnd_ > xStart_ ? xEnd_ : xStart_ + 1.0);
+  // An overlay longer than the trace widens the axis to its last point.
+  const double end = std::max(
+      xEnd_, overlayPoints_ > 0 ? xStart_ + static_cast<double>(overlayPoints_ - 1) : xEnd_);
+  xAxis_->setRange(xStart_, end > xStart_ ? end : xStart_ + 1.0);
 }
 
 void StripChart::setUpperLimit(double upper) {
@@ -108,15 +157,23 @@ void StripChart::applyYRange() {
   }
   // A flat series (limits equal, as for all-zero readings) or limits set in the wrong order
   // still get a visible span around them.
+  double low = lower_;
+  double high = upper_;
   if (upper_ <= lower_) {
-    const double low = std::min(lower_, upper_);
-    const double high = std::max(lower_, upper_);
+    low = std::min(lower_, upper_);
+    high = std::max(lower_, upper_);
     const double pad =
         high - low > 0.0 ? (high - low) * 0.1 : (low == 0.0 ? 1.0 : std::fabs(low) * 0.1);
-    yAxis_->setRange(low - pad, high + pad);
-  } else {
-    yAxis_->setRange(lower_, upper_);
+    low -= pad;
+    high += pad;
   }
+  // Overlays outside those limits widen them, with 5 % of the new span as room on that side.
+  if (overlayFinite_ && (overlayLow_ < low || overlayHigh_ > high)) {
+    const double span = std::max(high, overlayHigh_) - std::min(low, overlayLow_);
+    low = overlayLow_ < low ? overlayLow_ - span * 0.05 : low;
+    high = overlayHigh_ > high ? overlayHigh_ + span * 0.05 : high;
+  }
+  yAxis_->setRange(low, high);
 }
 
 void StripChart::setTraceColour(std::int32_t bgr) {
@@ -171,37 +228,78 @@ void StripChart::plot(const std::vector<double>& values, int count) {
       count < 0 ? values.size() : std::min(values.size(), static_cast<std::size_t>(count));
   ensureChart();
   plotted_ = static_cast<int>(n);
-  QList<QPointF> points;
-  const auto add = [&](std::size_t k) {
-    points.append(QPointF(xStart_ + static_cast<double>(k), values[k]));
+  trace_->replace(drawnPointsOf(n, xStart_, [&values](std::size_t k) { return values[k]; }));
+  showMarkers();
+}
+
+QColor StripChart::overlayColour(int slot) {
+  // No blue among them: the sweep's trace is blue and the time run's the theme's light blue.
+  static constexpr QRgb kPalette[kOverlayColours] = {
+      0xD55E00,  // vermilion
+      0x009E73,  // bluish green
+      0xCC79A7,  // reddish purple
+      0xE69F00,  // orange
+      0x000000,  // black
+      0x8C564B,  // brown
+      0x9467BD,  // violet
+      0xBCBD22,  // olive
+      0x7F7F7F,  // grey
   };
-  if (n <= static_cast<std::size_t>(kMaxDrawnPoints)) {
-    points.reserve(static_cast<qsizetype>(n));
-    for (std::size_t k = 0; k < n; ++k) {
-      add(k);
+  const int index = ((slot % kOverlayColours) + kOverlayColours) % kOverlayColours;
+  return QColor::fromRgb(kPalette[index]);
+}
+
+void StripChart::setOverlays(const std::vector<ChartOverlay>& overlays) {
+  ensureChart();
+  for (QLineSeries* series : overlays_) {
+    chart()->removeSeries(series);
+    delete series;
+  }
+  overlays_.clear();
+  overlayPoints_ = 0;
+  bool any = false;
+  for (const ChartOverlay& overlay : overlays) {
+    if (overlay.values == nullptr) {
+      continue;
     }
-  } else {
-    // More points than the chart has pixels: each run of neighbours is drawn by its lowest and
-    // highest point, in their order, which gives the same picture for a fraction of the work.
-    const std::size_t buckets = kMaxDrawnPoints / 2;
-    points.reserve(kMaxDrawnPoints);
-    for (std::size_t b = 0; b < buckets; ++b) {
-      const std::size_t first = b * n / buckets;
-      const std::size_t last = (b + 1) * n / buckets;
-      std::size_t low = first;
-      std::size_t high = first;
-      for (std::size_t k = first; k < last; ++k) {
-        low = values[k] < values[low] ? k : low;
-        high = values[k] > values[high] ? k : high;
-      }
-      add(std::min(low, high));
-      if (low != high) {
-        add(std::max(low, high));
+    const std::vector<double>& values = *overlay.values;
+    auto* series = new QLineSeries(chart());
+    series->setName(overlay.label);
+    QPen pen(overlayColour(overlay.colourSlot));
+    pen.setWidth(2);
+    if (overlay.colourSlot >= kOverlayColours) {
+      pen.setStyle(Qt::DashLine);
+    }
+    series->setPen(pen);
+    series->replace(
+        drawnPointsOf(values.size(), xStart_, [&values](std::size_t k) { return values[k]; }));
+    chart()->addSeries(series);
+    series->attachAxis(xAxis_);
+    series->attachAxis(yAxis_);
+    overlays_.push_back(series);
+    overlayPoints_ = std::max(overlayPoints_, values.size());
+    for (const double v : values) {
+      if (std::isfinite(v)) {
+        overlayLow_ = any ? std::min(overlayLow_, v) : v;
+        overlayHigh_ = any ? std::max(overlayHigh_, v) : v;
+        any = true;
       }
     }
   }
-  trace_->replace(points);
-  showMarkers();
+  overlayFinite_ = any;
+  chart()->legend()->setVisible(!overlays_.empty());
+  applyXRange();
+  applyYRange();
+}
+
+QColor StripChart::overlaySeriesColour(int index) const {
+  return index >= 0 && index < overlayCount()
+             ? overlays_[static_cast<std::size_t>(index)]->pen().color()
+             : QColor();
+}
+
+bool StripChart::legendShown() const {
+  return trace_ != nullptr && chart()->legend()->isVisible();
 }
 
 void StripChart::beginLive(int planned) {
@@ -271,6 +369,7 @@ void StripChart::mousePressEvent(QMouseEvent* event) {
       chart()->plotArea().contains(event->position())) {
     const QPointF value = chart()->mapToValue(event->position(), trace_);
     emit pointPicked(value.x());
+    emit pointClicked(value.x(), value.y());
   }
   QChartView::mousePressEvent(event);
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The strip chart of the sweep window, on Qt Charts: one series drawn from an array of doubles
-// against a numbered X axis, Y limits set by the window, optional point handles, and the X
-// position of a point the user clicks. Its context menu saves the chart as PNG or SVG.
+// against a numbered X axis, Y limits set by the window, optional point handles, and the
+// position of a point the user clicks. Earlier runs can be laid over the trace, each in a colour
+// of its own and named in a legend. Its context menu saves the chart as PNG or SVG.
 #include <QChartView>
+#include <QColor>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +16,14 @@ class QScatterSeries;
 class QValueAxis;
 
 namespace kv4410::ui {
+
+// An earlier run drawn over the trace: its values at the same numbered X as the trace's points
+// (value k at xStart() + k). `values` is read while setOverlays() runs and not kept.
+struct ChartOverlay {
+  QString label;  // its legend entry, "10:15:02 Sweep"
+  const std::vector<double>* values = nullptr;
+  int colourSlot = 0;  // overlayColour(colourSlot)
+};
 
 class StripChart : public QChartView {
   Q_OBJECT
@@ -47,6 +57,18 @@ class StripChart : public QChartView {
   void beginLive(int planned);
   void appendLive(const std::function<double(std::size_t)>& value, std::size_t count);
 
+  // Draws these runs over the trace, replacing the ones drawn before; an empty list removes
+  // them. The legend is shown while there are any, and the axes widen to show all of them.
+  void setOverlays(const std::vector<ChartOverlay>& overlays);
+  int overlayCount() const { return static_cast<int>(overlays_.size()); }
+  // The pen colour of overlay `index` as drawn, and whether the legend is on.
+  QColor overlaySeriesColour(int index) const;
+  bool legendShown() const;
+  // The colours overlays take in turn: well apart from each other and from the blue live traces.
+  // Slots beyond the palette reuse its colours with a dashed line.
+  static constexpr int kOverlayColours = 9;
+  static QColor overlayColour(int slot);
+
   bool handles() const { return handles_; }
   int pointCount() const { return pointCount_; }
   double xStart() const { return xStart_; }
@@ -64,6 +86,8 @@ class StripChart : public QChartView {
  signals:
   // The user clicked the plot area at this X position (axis units).
   void pointPicked(double x);
+  // The same click with the Y position too, for telling which drawn run it is nearest to.
+  void pointClicked(double x, double y);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -77,6 +101,11 @@ class StripChart : public QChartView {
   void applyPen();
 
   QLineSeries* trace_ = nullptr;
+  std::vector<QLineSeries*> overlays_;
+  double overlayLow_ = 0.0;  // the overlays' extremes, for the Y range
+  double overlayHigh_ = 0.0;
+  bool overlayFinite_ = false;     // some overlay has a finite value
+  std::size_t overlayPoints_ = 0;  // the longest overlay, for the X range
   void showMarkers();
   QScatterSeries* markers_ = nullptr;
   QValueAxis* xAxis_ = nullptr;
