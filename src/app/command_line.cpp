@@ -65,8 +65,13 @@ void parse(const QStringList& arguments, Parsed& out) {
   const QCommandLineOption testProcedureOption(
       QStringLiteral("test-procedure"),
       QStringLiteral("Open the automated test procedure window at start-up."));
-  parser.addOptions(
-      {traceOption, firmwareOption, boardOption, screenshotsOption, testProcedureOption});
+  const QCommandLineOption setupOption(
+      QStringLiteral("setup"),
+      QStringLiteral("Open this setup file, or a run's CSV file, on the board after the start-up, "
+                     "without asking; a refused file is reported and the program goes on."),
+      QStringLiteral("FILE"));
+  parser.addOptions({traceOption, firmwareOption, boardOption, screenshotsOption,
+                     testProcedureOption, setupOption});
   if (!parser.parse(rest)) {
     out.error = parser.errorText();
     return;
@@ -92,6 +97,9 @@ void parse(const QStringList& arguments, Parsed& out) {
     command.screenshots = parser.value(screenshotsOption);
   }
   command.testProcedure = parser.isSet(testProcedureOption);
+  if (parser.isSet(setupOption)) {
+    command.setup = parser.value(setupOption);
+  }
 }
 
 bool displayMayBeThere(const QStringList& arguments) {

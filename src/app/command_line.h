@@ -1,6 +1,6 @@
 #pragma once
 // The GUI program's command line: --simulate[=OPTIONS], --trace FILE, --firmware PATH, --board,
-// --screenshots DIR, --test-procedure, --help and --version.
+// --screenshots DIR, --test-procedure, --setup FILE, --help and --version.
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -15,6 +15,7 @@ struct CommandLine {
   board::BoardOptions board;           // --simulate, --trace (or KV4410_TRACE), --firmware, --board
   std::optional<QString> screenshots;  // --screenshots DIR
   bool testProcedure = false;          // --test-procedure
+  std::optional<QString> setup;        // --setup FILE: opened after the start-up, without asking
 };
 
 // Reads the arguments (the program name first). Answers --help and --version on stdout, and a

@@ -13,6 +13,7 @@
 #include "ui/common/guarded_application.h"
 #include "ui/common/message_sink.h"
 #include "ui/common/session.h"
+#include "ui/common/setup_actions.h"
 #include "ui/common/window_hub.h"
 #include "ui/windows.h"
 
@@ -83,6 +84,20 @@ int main(int argc, char* argv[]) {
   session.hub().window(kv4410::ui::WindowId::Register);
   if (command.testProcedure) {
     session.hub().show(kv4410::ui::WindowId::TestProcedure);
+  }
+  kv4410::ui::SetupActions* setups = session.hub().setupActions();
+  if (setups != nullptr) {
+    setups->setBoardLocation(options.boardLocation);
+  }
+  if (command.setup) {
+    // The user named the file: it is opened without the dialog; a refusal does not end the
+    // program, which goes on from the start-up's state.
+    const std::optional<QString> refusal =
+        setups != nullptr ? setups->openSetupFile(*command.setup, false)
+                          : std::optional<QString>(QStringLiteral("setups are not available"));
+    if (refusal) {
+      std::fprintf(stderr, "kv4410: setup not opened: %s\n", qPrintable(*refusal));
+    }
   }
 
   if (screenshots) {

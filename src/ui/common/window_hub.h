@@ -13,6 +13,7 @@
 namespace kv4410::ui {
 
 class Selector;
+class SetupActions;
 enum class Mirrored;
 
 enum class WindowId { Register, PmuControl, Sweep, TestProcedure, About, Traffic };
@@ -74,6 +75,10 @@ class WindowHub {
   // Deletes every window the hub created (in reverse order of creation).
   void destroyAll();
 
+  // The File menus' setup entries act through it; they stay disabled while none is set.
+  void setSetupActions(SetupActions* actions) { setupActions_ = actions; }
+  SetupActions* setupActions() const { return setupActions_; }
+
  private:
   std::map<WindowId, Factory> factories_;
   std::map<WindowId, ManagedWindow*> windows_;
@@ -84,6 +89,7 @@ class WindowHub {
   bool takingKeptChoice_ = false;
   std::function<bool()> buildGate_;
   std::map<WindowId, QMetaObject::Connection> destroyedWatch_;
+  SetupActions* setupActions_ = nullptr;
 
   void forget(WindowId id);
   void watch(WindowId id, ManagedWindow* window);

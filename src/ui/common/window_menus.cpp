@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <map>
+
+#include "ui/common/setup_actions.h"
 
 namespace kv4410::ui {
 
@@ -21,8 +24,17 @@ MenuDef help(const char* menuName, const char* aboutName) {
           {entry(aboutName, "About", WindowId::About)}};
 }
 
+MenuEntryDef command(const char* name, const char* caption, MenuCommand what) {
+  return {QString::fromLatin1(name), QString::fromLatin1(caption), std::nullopt, what};
+}
+
+// Every File menu starts with the setup entries.
 std::map<WindowId, std::vector<MenuDef>> buildMenus() {
   const auto file = [](std::vector<MenuEntryDef> entries) {
+    entries.insert(entries.begin(),
+                   {command("mnuOpenSetup", "Open Setup...", MenuCommand::OpenSetup),
+                    command("mnuSaveSetup", "Save Setup...", MenuCommand::SaveSetup),
+                    command("mnuRecentSetups", "Recent Setups", MenuCommand::RecentSetups)});
     return MenuDef{QStringLiteral("mnuFile"), QStringLiteral("File"), std::move(entries)};
   };
   return {
@@ -51,6 +63,36 @@ std::map<WindowId, std::vector<MenuDef>> buildMenus() {
   };
 }
 
+// The recent setups as the submenu's entries, each opening its file.
+void fillRecentSetups(QMenu* recent, QMainWindow* window, WindowHub& hub) {
+  // Taken out and deleted later rather than cleared: this may run while one of them is being
+  // triggered.
+  for (QAction* old : recent->actions()) {
+    recent->removeAction(old);
+    old->deleteLater();
+  }
+  SetupActions* actions = hub.setupActions();
+  const QStringList paths = actions != nullptr ? actions->recentSetups() : QStringList();
+  if (paths.isEmpty()) {
+    QAction* none = recent->addAction(QStringLiteral("(none)"));
+    none->setObjectName(QStringLiteral("mnuRecentSetupNone"));
+    none->setEnabled(false);
+    return;
+  }
+  for (int i = 0; i < paths.size(); ++i) {
+    const QString path = paths.at(i);
+    QAction* entry =
+        recent->addAction(QStringLiteral("%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+    entry->setObjectName(QString::fromLatin1(kRecentSetupEntryName) + QString::number(i));
+    entry->setToolTip(path);
+    QObject::connect(entry, &QAction::triggered, window, [&hub, path, window] {
+      if (SetupActions* a = hub.setupActions()) {
+        a->openRecent(path, window);
+      }
+    });
+  }
+}
+
 }  // namespace
 
 const std::vector<MenuDef>& windowMenus(WindowId window) {
@@ -66,7 +108,31 @@ std::function<void()> installWindowMenus(QMainWindow* window, WindowId id, Windo
     QMenu* menu = window->menuBar()->addMenu(def.caption);
     menu->setObjectName(def.objectName);
     std::vector<std::pair<QAction*, WindowId>> opening;
+    std::vector<QAction*> setupEntries;
+    QMenu* recent = nullptr;
     for (const MenuEntryDef& e : def.entries) {
+      if (e.command == MenuCommand::RecentSetups) {
+        recent = menu->addMenu(e.caption);
+        recent->setObjectName(e.objectName);
+        recent->setToolTipsVisible(true);
+        setupEntries.push_back(recent->menuAction());
+        QObject::connect(recent, &QMenu::aboutToShow, window,
+                         [recent, window, &hub] { fillRecentSetups(recent, window, hub); });
+        menu->addSeparator();
+        continue;
+      }
+      if (e.command != MenuCommand::None) {
+        QAction* action = menu->addAction(e.caption);
+        action->setObjectName(e.objectName);
+        const bool save = e.command == MenuCommand::SaveSetup;
+        QObject::connect(action, &QAction::triggered, window, [&hub, window, save] {
+          if (SetupActions* a = hub.setupActions()) {
+            save ? a->saveSetup(window) : a->openSetup(window);
+          }
+        });
+        setupEntries.push_back(action);
+        continue;
+      }
       if (!e.opens) {
         menu->addSeparator();
       }
@@ -80,9 +146,15 @@ std::function<void()> installWindowMenus(QMainWindow* window, WindowId id, Windo
         QObject::connect(action, &QAction::triggered, window, [] { QCoreApplication::quit(); });
       }
     }
-    const auto refresh = [&hub, opening] {
+    const auto refresh = [&hub, opening, setupEntries, recent, window] {
       for (const auto& [action, target] : opening) {
         action->setEnabled(hub.available(target));
+      }
+      for (QAction* action : setupEntries) {
+        action->setEnabled(hub.setupActions() != nullptr);
+      }
+      if (recent != nullptr) {
+        fillRecentSetups(recent, window, hub);
       }
     };
     QObject::connect(menu, &QMenu::aboutToShow, window, refresh);

@@ -1,7 +1,8 @@
 #pragma once
-// The menus of every window, from one description: each entry either shows a window (created on
-// first use, shown without blocking) or ends the program. Entries for windows the program does
-// not have stay visible but disabled.
+// The menus of every window, from one description: each entry shows a window (created on first
+// use, shown without blocking), acts on setup files or ends the program. Entries for windows the
+// program does not have stay visible but disabled, and so do the setup entries while the hub has
+// no SetupActions.
 #include <QString>
 #include <functional>
 #include <optional>
@@ -13,11 +14,19 @@ class QMainWindow;
 
 namespace kv4410::ui {
 
+// What an entry does besides showing a window.
+enum class MenuCommand { None, OpenSetup, SaveSetup, RecentSetups };
+
 struct MenuEntryDef {
   QString objectName;
   QString caption;
-  std::optional<WindowId> opens;  // none: "Exit", which ends the program
+  std::optional<WindowId> opens;  // none (and no command): "Exit", which ends the program
+  MenuCommand command = MenuCommand::None;
 };
+
+// The "Recent Setups" submenu's entries: "1 name.json" (the full path as tooltip), objectName
+// mnuRecentSetup_0.._4, or one disabled "(none)".
+inline constexpr const char* kRecentSetupEntryName = "mnuRecentSetup_";
 
 struct MenuDef {
   QString objectName;
