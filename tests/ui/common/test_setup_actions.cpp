@@ -2,13 +2,17 @@
 // opened on a fresh bench sends the documented words and leaves the same state, refused files
 // send nothing and name why, the recent list keeps five paths newest first, the menus follow
 // it, and --setup is read from the command line.
+#include <QApplication>
 #include <QFile>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
 #include "../../measure/test_doubles.h"
@@ -247,6 +251,39 @@ class SetupActionsTest : public QObject {
     last->trigger();
     QCOMPARE(rig.sent.first(), QStringLiteral("219"));
     QCOMPARE(rig.actions.recentSetups().first(), file("b.json"));
+  }
+
+  void theDialogListsThePlanAndCancelSendsNothing() {
+    Rig rig;
+    QVERIFY(rig.actions.saveSetupFile(file("plan.json")));
+    rig.actions.confirm = nullptr;  // the real dialog
+    rig.sent.clear();
+    QStringList shown;
+    const auto answer = [&shown](const char* button) {
+      QTimer::singleShot(0, [&shown, button] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog != nullptr && dialog->objectName() == QStringLiteral("dlgOpenSetup"));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Open Setup"));
+        auto* list = dialog->findChild<QListWidget*>(QStringLiteral("lstSetupPlan"));
+        QVERIFY(list != nullptr);
+        shown.clear();
+        for (int i = 0; i < list->count(); ++i) {
+          shown << list->item(i)->text();
+        }
+        auto* b = dialog->findChild<QPushButton*>(QLatin1String(button));
+        QVERIFY(b != nullptr);
+        b->click();
+      });
+    };
+    answer("cmdCancelSetup");
+    QCOMPARE(rig.actions.openSetupFile(file("plan.json"), true), std::nullopt);
+    QCOMPARE(rig.sent, Lines{});
+    QCOMPARE(shown.first(), QStringLiteral("219  chip reset"));
+    QCOMPARE(shown.last(), QStringLiteral("228=1  compensation capacitor switch"));
+    answer("cmdOpenSetup");
+    QCOMPARE(rig.actions.openSetupFile(file("plan.json"), true), std::nullopt);
+    QCOMPARE(rig.sent.size(), shown.size());
+    QCOMPARE(rig.sent.first(), QStringLiteral("219"));
   }
 
   void setupIsReadFromTheCommandLine() {
