@@ -122,6 +122,13 @@ SetupActions::SetupActions(bench::Bench& bench, MessageSink& messages, SweepFiel
   setObjectName(QStringLiteral("setupActions"));
 }
 
+void SetupActions::setSweepFieldsAccess(SweepFieldsAccess fields) {
+  fields_ = std::move(fields);
+  if (keptFromSetup_ && fields_.apply) {
+    fields_.apply(kept_);
+  }
+}
+
 bench::Setup SetupActions::currentSetup() const {
   std::string board = "usb";
   if (bench_.simulated() != nullptr) {
@@ -212,6 +219,7 @@ std::optional<QString> SetupActions::openSetupFile(const QString& path, bool ask
     return refused(QString::fromStdString(*refusal));
   }
   kept_ = SweepFields{read.setup->sweepFields, read.setup->forceVolts};
+  keptFromSetup_ = true;
   if (fields_.apply) {
     fields_.apply(kept_);
   }

@@ -50,7 +50,9 @@ class SetupActions : public QObject {
   SetupActions(bench::Bench& bench, MessageSink& messages, SweepFieldsAccess fields = {},
                QObject* parent = nullptr);
 
-  void setSweepFieldsAccess(SweepFieldsAccess fields) { fields_ = std::move(fields); }
+  // A sweep window wired after a setup was opened (it is built on first use) takes that setup's
+  // fields at once.
+  void setSweepFieldsAccess(SweepFieldsAccess fields);
   // The USB board's place as --board named it ("1-4"): saved setups then say "usb 1-4".
   void setBoardLocation(std::optional<std::string> location) { location_ = std::move(location); }
 
@@ -101,6 +103,7 @@ class SetupActions : public QObject {
   MessageSink& messages_;
   SweepFieldsAccess fields_;
   SweepFields kept_;  // the fields while no sweep window is wired
+  bool keptFromSetup_ = false;
   std::optional<std::string> location_;
 };
 

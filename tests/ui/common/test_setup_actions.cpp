@@ -161,6 +161,11 @@ class SetupActionsTest : public QObject {
     QCOMPARE(third.actions.openSetupFile(file("run.csv"), false), std::nullopt);
     QCOMPARE(third.sent, plan);
     QVERIFY(third.asked.isEmpty());
+    // A sweep window built later starts from the opened fields.
+    SweepFields late;
+    third.actions.setSweepFieldsAccess({{}, [&late](const SweepFields& f) { late = f; }});
+    QCOMPARE(late.sweep.stepMillivolts, 250.0);
+    QCOMPARE(late.forceVolts, 0.75);
   }
 
   void refusedFilesSendNothingAndNameWhy() {
