@@ -328,12 +328,13 @@ RunHistory::RunHistory(QWidget* parent) : QGroupBox(QStringLiteral("Run History"
   connect(model_, &QAbstractItemModel::rowsInserted, this, &RunHistory::fitColumns);
   connect(model_, &QAbstractItemModel::dataChanged, this, &RunHistory::fitColumns);
   connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) {
-            updateButtons();
-            if (current.isValid()) {
-              emit runPicked(current.row());
-            }
-          });
+          &RunHistory::updateButtons);
+  // Only the user's own picks count: the view also makes a row current by itself when it takes
+  // the focus, and that must not move the window to another tab.
+  connect(view_, &QAbstractItemView::clicked, this,
+          [this](const QModelIndex& index) { emit runPicked(index.row()); });
+  connect(view_, &QAbstractItemView::activated, this,
+          [this](const QModelIndex& index) { emit runPicked(index.row()); });
   connect(keep_, &QSpinBox::valueChanged, this, [this](int keep) {
     model_->setKeep(keep);
     QSettings().setValue(kKeepKey, model_->keep());
@@ -417,12 +418,9 @@ void RunHistory::pickRun(int row) {
     return;
   }
   const QModelIndex index = model_->index(row, RunHistoryModel::Time);
-  if (view_->currentIndex().row() == row) {
-    emit runPicked(row);
-  } else {
-    view_->setCurrentIndex(index);  // emits runPicked through currentRowChanged
-  }
+  view_->setCurrentIndex(index);
   view_->scrollTo(index);
+  emit runPicked(row);
 }
 
 std::optional<QString> RunHistory::saveRun(int row, const QString& path) const {

@@ -132,6 +132,8 @@ class RunHistory : public QGroupBox {
  signals:
   void overlaysChanged();
   void restoreSetupRequested(const QString& json);
+  // The user picked a run: clicked its row, pressed Enter on it, or clicked near it on a chart
+  // (through pickRun).
   void runPicked(int row);
 
  private:
