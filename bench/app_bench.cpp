@@ -238,13 +238,13 @@ void sendPath() {
       std::exit(1);
     }
     bestBare = std::min(bestBare, static_cast<double>(timer.nsecsElapsed()) / kWords);
-    const std::uint64_t before = program.session.link().requestCount();
+    const std::uint64_t before = program.session.bench().link().requestCount();
     timer.start();
     for (int k = 0; k < kWords; ++k) {
       program.session.SPIout(base | (k & 0xFFFF));
     }
     bestSession = std::min(bestSession, static_cast<double>(timer.nsecsElapsed()) / kWords);
-    if (program.session.link().requestCount() - before != kWords) {
+    if (program.session.bench().link().requestCount() - before != kWords) {
       std::fprintf(stderr, "app_bench: SPIout did not make one request a word\n");
       std::exit(1);
     }

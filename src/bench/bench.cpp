@@ -194,6 +194,7 @@ Refusal Bench::chooseForRun(CurrentRange range, MeasureSelect measure) {
   }
   if (range != currentRange_.value()) {
     composeRange(range);
+    pmuControl_.rangeEntry = static_cast<int>(range);
     currentRange_.set(range);
   }
   if (measure != measure_.value()) {
@@ -313,6 +314,21 @@ void Bench::composeSystem(std::int32_t word) {
   words_.sysWord = word & kClearHighBits;
 }
 
+void Bench::composeWords(const std::function<void(StoredWords&)>& edit) {
+  edit(words_);
+}
+
+Refusal Bench::sendPmu(std::int32_t word) {
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  if ((static_cast<std::uint32_t>(word) & kChannelMask) == 0) {
+    return std::string(kNoChannelSelected);
+  }
+  sender_.SPIout(word);
+  return std::nullopt;
+}
+
 Refusal Bench::sendWord(std::int32_t word) {
   if (Refusal refusal = sendingRefused()) {
     return refusal;
@@ -374,6 +390,9 @@ Refusal Bench::setPmuFields(const std::vector<std::pair<PmuField, std::uint32_t>
   }
   for (const auto& [which, value] : fields) {
     composePmuField(field(which), value);
+    if (which == PmuField::Range) {
+      pmuControl_.rangeEntry = static_cast<int>(value);
+    }
   }
   return sendPmuWord();
 }
@@ -497,9 +516,16 @@ void Bench::composeMeasure(MeasureSelect measure) {
 }
 
 Refusal Bench::setCurrentRange(CurrentRange range) {
+  // The PMU control window's range handler: while it forces current it reads the
+  // current-measure gain back to show the new range's limits.
   return change(Setting::CurrentRange, currentRange_, range, [&] {
     composeRange(range);
-    return sendPmuWord();
+    pmuControl_.rangeEntry = static_cast<int>(range);
+    Refusal refusal = sendPmuWord();
+    if (!pmuControl_.forceVoltage) {
+      showCurrentRange();
+    }
+    return refusal;
   });
 }
 
@@ -633,6 +659,9 @@ Refusal Bench::chooseIn(View view, Setting setting, int index) {
     return "Item " + std::to_string(index) + " of that list is no " +
            std::string(settingName(setting)) + ".";
   }
+  if (view == View::PmuControl && indexIn(view, setting) == index) {
+    return chooseAgain(setting);
+  }
   switch (setting) {
     case Setting::CurrentRange:
       return setCurrentRange(static_cast<CurrentRange>(*value));
@@ -649,6 +678,37 @@ Refusal Bench::chooseIn(View view, Setting setting, int index) {
     case Setting::AlarmLatch:
       return setAlarmLatch(static_cast<AlarmLatch>(*value));
   }
+  return std::nullopt;
+}
+
+Refusal Bench::chooseAgain(Setting setting) {
+  // The PMU control window's lists send their register's word whenever an item is chosen, the
+  // item shown too: the word goes out again with the present channels.
+  if (Refusal refusal = sendingRefused()) {
+    return refusal;
+  }
+  switch (setting) {
+    case Setting::CurrentRange: {
+      // The list may show an "always on external range" switch: the range comes back.
+      composeRange(currentRange_.value());
+      pmuControl_.rangeEntry = static_cast<int>(currentRange_.value());
+      Refusal refusal = sendPmuWord();
+      if (!pmuControl_.forceVoltage) {
+        showCurrentRange();
+      }
+      return refusal;
+    }
+    case Setting::Measure:
+    case Setting::Compare:
+      words_.refreshPmuChannels();
+      return sendPmuWord();
+    case Setting::CurrentGain:
+    case Setting::MeasoutGain:
+    case Setting::Thermal:
+    case Setting::AlarmLatch:
+      break;
+  }
+  sendSystemWord();
   return std::nullopt;
 }
 
@@ -674,6 +734,44 @@ std::optional<measure::RunSettings> Bench::runSettings(std::optional<float> refe
   return measure::RunSettings{vref, static_cast<int>(currentRange_.value())};
 }
 
+measure::Run::PreparationSteps Bench::runPreparation(bool sweepChannels) {
+  measure::Run::PreparationSteps steps;
+  if (sweepChannels) {
+    // PLOT evaluates the sweep's PMU 0 box again: its channels replace the PMU word's.
+    steps.channels = [this] { applySweepChannels(); };
+  }
+  steps.selections = [this] { takeRunSelections(); };
+  return steps;
+}
+
+void Bench::takeRunSelections() {
+  // PLOT runs the sweep window's range and measure handlers again. They compose the run's
+  // range into the PMU word and bring the PMU control window's lists to the run's range and
+  // measure choice: a list that showed another item sends its word, as its handler does.
+  const CurrentRange range = currentRange_.value();
+  const auto rangeCode = static_cast<std::uint32_t>(range);
+  if (fieldValue(static_cast<std::uint32_t>(words_.pmuWord), field(PmuField::Range)) != rangeCode) {
+    composeRange(range);  // the register window's list came back from an "INT RANGE" code
+  }
+  if (pmuControl_.rangeEntry != static_cast<int>(range)) {
+    composeRange(range);
+    pmuControl_.rangeEntry = static_cast<int>(range);
+    sendPmuWord();
+    if (!pmuControl_.forceVoltage) {
+      showCurrentRange();
+    }
+    currentRange_.tellAgain();
+  }
+  const MeasureSelect measure = sweep_.measureMode == measure::MeasureMode::Voltage
+                                    ? MeasureSelect::Voltage
+                                    : MeasureSelect::Current;
+  if (measure != measure_.value()) {
+    composeMeasure(measure);
+    sendPmuWord();
+    measure_.set(measure);
+  }
+}
+
 Refusal Bench::startSweep(const measure::SweepRequest& request, std::optional<float> reference) {
   if (Refusal holder = busy()) {
     return holder;
@@ -685,9 +783,8 @@ Refusal Bench::startSweep(const measure::SweepRequest& request, std::optional<fl
   if (!settings) {
     return std::string(kVrefOutOfRange);
   }
-  // PLOT evaluates the sweep's PMU 0 box again: its channels replace the PMU word's.
-  applySweepChannels();
   sweepRun_ = std::make_unique<measure::SweepRun>(runContext(), *settings, request);
+  sweepRun_->setPreparationSteps(runPreparation(true));
   return hold(Active::Sweep);
 }
 
@@ -703,6 +800,7 @@ Refusal Bench::startTimeRun(double forceVolts, std::optional<float> reference) {
     return std::string(kVrefOutOfRange);
   }
   timeRun_ = std::make_unique<measure::TimeRun>(runContext(), *settings, forceVolts);
+  timeRun_->setPreparationSteps(runPreparation(false));
   return hold(Active::TimeRun);
 }
 

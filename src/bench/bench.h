@@ -54,6 +54,8 @@ inline constexpr const char* kNoChannelSelected = "Please select at least One PM
 // of external sense resistor. The range limits are those of the last level entry.
 struct PmuControlState {
   int forceEntry = 0;  // cboForce: 0 force voltage, 1 force current, 2/3 the Hi-Z modes
+  // cboIrange: the current range 0..4, or 5/6 after "Disable/Enable Always on Ext Range".
+  int rangeEntry = 3;
   bool forceVoltage = true;
   std::int32_t offsetCode = 0xA492;  // OFFSETx1
   std::int32_t finCode = 0x8000;     // txtFINx1
@@ -147,13 +149,22 @@ class Bench {
   std::optional<std::uint16_t> readAdc();
   std::optional<float> readMiGain();
 
+  // The register window composes its words field by field and sends them with its WRITE
+  // buttons, and the MEASOUT warning changes the gain bits for the next system write: `edit`
+  // changes the stored words, nothing is sent and no setting changes (settings change through
+  // their setters, which compose their own fields).
+  void composeWords(const std::function<void(StoredWords&)>& edit);
+  // A PMU word as composed by a face: sent only when it carries a channel bit (bits 24..27), as
+  // a word without one would reach the chip as a system control write.
+  Refusal sendPmu(std::int32_t word);
+
   // Several fields of one register composed together and sent as one word, checked as the
   // one-field calls check them: one refused field refuses all, and nothing is sent then.
   Refusal setPmuFields(const std::vector<std::pair<PmuField, std::uint32_t>>& fields);
   Refusal setSystemFields(const std::vector<std::pair<SysField, std::uint32_t>>& fields);
 
   // ---- the PMU control window's force level (bench_levels.cpp) ----
-  // The same words as the window: its force list (a change only), Enter in its force level
+  // The same words as the window: its force list (every choice), Enter in its force level
   // field (volts while forcing voltage, else uA on ranges 0..2 and mA on 3 and 4), its FIN
   // DAC and OFFSET DAC code fields, Enter in its sense resistor field. The current range is
   // the shared one; the window's VREF is setVref.
@@ -194,7 +205,9 @@ class Bench {
   Refusal setSampleDelay(int item);
 
   // The setting's present value as an index of the view's list (nullopt: the view keeps
-  // what it shows), and a choice of item `index` in that list.
+  // what it shows), and a choice of item `index` in that list. Choosing the item a list shows
+  // again sends nothing, but in the PMU control window's lists, which send their register's
+  // word on every choice.
   std::optional<int> indexIn(View view, Setting setting) const;
   Refusal chooseIn(View view, Setting setting, int index);
 
@@ -272,6 +285,10 @@ class Bench {
   // only the settings that change tell their listeners.
   void takeSettings(const SettingValues& v);
   Refusal runRangeHandler();
+  Refusal chooseAgain(Setting setting);
+  // A run's preparation, where the sweep window's handlers take part (see PreparationSteps).
+  measure::Run::PreparationSteps runPreparation(bool sweepChannels);
+  void takeRunSelections();
   void showVoltageRange();
   void showCurrentRange();
   void loadForceCode(std::int32_t code);

@@ -88,9 +88,7 @@ Refusal Bench::chooseForce(int entry) {
   if (entry < 0 || entry >= kForceEntries) {
     return std::string("The force list has the items 0 to 3.");
   }
-  if (entry == pmuControl_.forceEntry) {
-    return std::nullopt;
-  }
+  // Every choice runs the handler, the item shown too, as the window's list does.
   return runForceHandler(entry);
 }
 

@@ -72,6 +72,10 @@ class Observable {
   }
   bool unsubscribe(SubscriptionId id) const { return listeners_.unsubscribe(id); }
 
+  // Each listener hears the value held once more: a view that shows something else (a list on
+  // an item that is no value of the setting) comes back to it.
+  void tellAgain() { listeners_.notify(value_); }
+
   // Stores `value`; when it differs from the value held, each listener hears the new value
   // once. Returns whether it changed.
   bool set(T value) {

@@ -16,8 +16,6 @@ void registerWindows(Session& session) {
   session.hub().setFactory(WindowId::PmuControl,
                            [&session] { return createPmuControlWindow(session); });
   session.hub().setFactory(WindowId::Sweep, [&session] { return new SweepWindow(session); });
-  // The lists of the other windows mirror into the sweep window's; it is built when opened.
-  session.hub().buildWhenOpened(WindowId::Sweep);
   session.hub().setFactory(WindowId::About, [&session] { return new AboutWindow(session); });
   session.hub().setFactory(WindowId::TestProcedure,
                            [&session] { return new TestProcedureWindow(session); });

@@ -77,15 +77,19 @@ QDialog* buildBox(Session& session) {
 
   // Neither button sends: the word reaches the chip with the next system control write.
   QObject::connect(ok, &QPushButton::clicked, box, [&session, box] {
-    session.words.sysWord = static_cast<std::int32_t>(
-        composeMeasoutGainList(static_cast<std::uint32_t>(session.words.sysWord), kMeasoutGainOne));
-    session.showSerialWord(session.words.sysWord);
+    session.bench().composeWords([](StoredWords& w) {
+      w.sysWord = static_cast<std::int32_t>(
+          composeMeasoutGainList(static_cast<std::uint32_t>(w.sysWord), kMeasoutGainOne));
+    });
+    session.showSerialWord(session.words().sysWord);
     box->close();
   });
   QObject::connect(cancel, &QPushButton::clicked, box, [&session, box] {
-    session.words.sysWord = static_cast<std::int32_t>(composeMeasoutGainList(
-        static_cast<std::uint32_t>(session.words.sysWord), kMeasoutGainPointTwo));
-    session.showSerialWord(session.words.sysWord);
+    session.bench().composeWords([](StoredWords& w) {
+      w.sysWord = static_cast<std::int32_t>(
+          composeMeasoutGainList(static_cast<std::uint32_t>(w.sysWord), kMeasoutGainPointTwo));
+    });
+    session.showSerialWord(session.words().sysWord);
     box->close();
   });
   return box;

@@ -97,6 +97,14 @@ void Selector::select(int index) {
   }
 }
 
+void Selector::show(int index) {
+  if (list_ != nullptr) {
+    list_->setCurrentIndex((index >= 0 && index < list_->count()) ? index : -1);
+  } else {
+    button_->setChecked(index != 0);
+  }
+}
+
 int Selector::index() const {
   if (list_ != nullptr) {
     return list_->currentIndex();

@@ -28,6 +28,8 @@ class Selector : public QObject {
 
   // Code-driven selection: runs the handler only when the choice changes.
   void select(int index);
+  // Shows a choice made elsewhere (a bound setting's new value) without running the handler.
+  void show(int index);
   int index() const;  // list index (-1 = none), or 1/0 for a check box
   // Runs the handler for the present selection, as the write buttons do.
   void runHandler();

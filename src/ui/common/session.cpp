@@ -62,12 +62,10 @@ class UserActionTracker : public QObject {
 }  // namespace
 
 Session::Session(board::OpenedBoard board, MessageSink& messages)
-    : access_(std::move(board.access)),
-      simulated_(board.simulated),
-      usb_(board.usb),
+    : usb_(board.usb),
       messages_(messages),
       reporter_(std::make_unique<MessageBoxReporter>(messages, firmware)),
-      link_(std::make_unique<board::BoardLink>(*access_, *reporter_)) {
+      bench_(std::make_unique<bench::Bench>(std::move(board), *reporter_, clock_)) {
   if (QCoreApplication::instance() != nullptr) {
     firmware = board::lookUpFirmware(
         std::nullopt,
@@ -75,6 +73,15 @@ Session::Session(board::OpenedBoard board, MessageSink& messages)
     QCoreApplication::instance()->installEventFilter(new UserActionTracker(*this));
   }
   hub_.setBuildGate([this] { return !boardExclusive(); });
+  // Every serial word that reaches the board, from a window or a run, is what the serial-word
+  // field shows.
+  bench_->observeTraffic([this](const board::BoardLink::RequestRecord& record) {
+    if (record.request == board::request::kSerialWord && !record.in) {
+      wordSent(static_cast<std::int32_t>((std::uint32_t{record.index} << 16) | record.value));
+    }
+  });
+  bench_->holder().subscribe(
+      [this](const std::optional<std::string>& /*holder*/) { emit boardHolderChanged(); });
 }
 
 Session::~Session() {
@@ -83,11 +90,10 @@ Session::~Session() {
 }
 
 void Session::SPIout(std::int32_t code) {
-  if (boardExclusive() && !sendingForRun_) {
-    emit statusNote(QStringLiteral("Not sent: %1 holds the board until it ends.")
-                        .arg(runName(RunKind::ChannelTest)));
-    return;
-  }
+  report(bench_->sendWord(code));
+}
+
+void Session::wordSent(std::int32_t code) {
   // The field is drawn once per return to the event loop, with the latest word: a routine that
   // sends words in a burst redraws it once, and the word's cost stays that of the transfer.
   heldWord_ = code;
@@ -103,13 +109,24 @@ void Session::SPIout(std::int32_t code) {
         },
         Qt::QueuedConnection);
   }
-  link_->SPIWrite(kWordBits, code);
 }
 
-void Session::RunSender::SPIout(std::int32_t code) {
-  session_.sendingForRun_ = true;
-  session_.SPIout(code);
-  session_.sendingForRun_ = false;
+bool Session::report(const bench::Refusal& refusal) {
+  if (!refusal) {
+    return true;
+  }
+  if (*refusal == bench::kNoChannelSelected) {
+    if (quietDepth_ == 0 && !channelMessageShown_) {
+      channelMessageShown_ = true;
+      messages_.show(MessageIcon::Warning, kEntryErrorTitle, kChannelMessage);
+    }
+  } else if (*refusal == bench::kChannelTestRunning) {
+    emit statusNote(QStringLiteral("Not sent: %1 holds the board until it ends.")
+                        .arg(runName(RunKind::ChannelTest)));
+  } else {
+    messages_.show(MessageIcon::Exclamation, kProgramTitle, QString::fromStdString(*refusal));
+  }
+  return false;
 }
 
 QString Session::runName(RunKind run) {
@@ -124,23 +141,22 @@ QString Session::runName(RunKind run) {
   return QStringLiteral("the channel test");
 }
 
-bool Session::claimBoard(RunKind run) {
-  if (holder_) {
-    messages_.show(MessageIcon::Exclamation, kProgramTitle,
-                   QStringLiteral("The board is busy: %1 is running. Start %2 when it has ended.")
-                       .arg(runName(*holder_), runName(run)));
-    return false;
-  }
-  holder_ = run;
-  emit boardHolderChanged();
-  return true;
+bool Session::boardExclusive() const {
+  return bench_->busy() == std::optional<std::string>(bench::kChannelTestRunning);
 }
 
-void Session::releaseBoard(RunKind run) {
-  if (holder_ == run) {
-    holder_.reset();
-    emit boardHolderChanged();
+bool Session::boardFreeFor(RunKind run) {
+  const std::optional<std::string> holder = bench_->busy();
+  if (!holder) {
+    return true;
   }
+  const RunKind holding = *holder == bench::kSweepRunning     ? RunKind::Sweep
+                          : *holder == bench::kTimeRunRunning ? RunKind::TimeRun
+                                                              : RunKind::ChannelTest;
+  messages_.show(MessageIcon::Exclamation, kProgramTitle,
+                 QStringLiteral("The board is busy: %1 is running. Start %2 when it has ended.")
+                     .arg(runName(holding), runName(run)));
+  return false;
 }
 
 void Session::boardLost(int status) {
@@ -156,12 +172,12 @@ QString Session::boardStatusText() const {
                "the program again.")
         .arg(reason ? qtext(*reason) : QStringLiteral("status %1").arg(*lostStatus_));
   }
-  if (link_->NoBoard()) {
+  if (bench_->link().NoBoard()) {
     return QStringLiteral(
         "No board connected. Connect the board and start again, or run kv4410 --simulate to "
         "use the simulated board.");
   }
-  if (simulated_ != nullptr) {
+  if (bench_->simulated() != nullptr) {
     return QStringLiteral("Board in use: the simulated KV4410 evaluation board (simulated board)");
   }
   // Several boards may be connected: name the one in use as --board takes it.
@@ -189,16 +205,7 @@ void Session::flushSerialWord() {
 }
 
 bool Session::sendPmuWord(std::int32_t word) {
-  // Without a channel bit the chip takes the word as a system control register write.
-  if ((static_cast<std::uint32_t>(word) & kChannelMask) == 0) {
-    if (quietDepth_ == 0 && !channelMessageShown_) {
-      channelMessageShown_ = true;
-      messages_.show(MessageIcon::Warning, kEntryErrorTitle, kChannelMessage);
-    }
-    return false;
-  }
-  SPIout(word);
-  return true;
+  return report(bench_->sendPmu(word));
 }
 
 void Session::showSerialWord(std::int32_t word) {

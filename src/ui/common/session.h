@@ -1,6 +1,6 @@
 #pragma once
-// The program's session: owns the board link, the stored register words and the conversion
-// values that every window shares, the window hub, and the one send path (SPIout).
+// The program's session: owns the bench (the board, its words, settings and runs) that every
+// window binds to, the window hub, and what the windows show of the traffic.
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "bench/bench.h"
 #include "board/board_factory.h"
 #include "board/board_link.h"
 #include "board/firmware_lookup.h"
@@ -29,22 +30,23 @@ class MessageSink;
 using kv4410::ConversionValues;
 using kv4410::StoredWords;
 
-class Session : public QObject, public WordSender {
+class Session : public QObject {
   Q_OBJECT
  public:
   // `messages` shows message boxes (and board errors); the session does not own it.
   Session(board::OpenedBoard board, MessageSink& messages);
   ~Session() override;
 
-  board::BoardLink& link() { return *link_; }
-  board::SimulatedBoard* simulated() const { return simulated_; }
+  // The one owner of the board, the stored words, the shared settings and the runs. Windows
+  // read it, bind their lists to its settings and turn each user action into one call.
+  bench::Bench& bench() { return *bench_; }
+  const bench::Bench& bench() const { return *bench_; }
+  const StoredWords& words() const { return bench_->words(); }
+  const ConversionValues& conversion() const { return bench_->conversion(); }
+  board::SimulatedBoard* simulated() const { return bench_->simulated(); }
   MessageSink& messages() { return messages_; }
   WindowHub& hub() { return hub_; }
 
-  StoredWords words;
-  ConversionValues conversion;
-  // The sweep window's channel selection, run word, measure mode and delays.
-  measure::SweepState sweep;
   // The clock the runs wait on.
   measure::Clock& clock() { return clock_; }
   // Where LoadUSB finds the firmware image (firmware.path): KV4410SPI.hex beside the program,
@@ -54,15 +56,20 @@ class Session : public QObject, public WordSender {
   // The one MEASOUT gain warning box (created on first use, see measout_warning.h).
   QPointer<QWidget> measoutWarningBox;
 
-  // The one send routine: hands the word to SPIWrite and shows it as eight hex digits in the
-  // serial-word field (serialWordShown) when control returns to the event loop, the latest
-  // word of a burst once.
-  void SPIout(std::int32_t code) override;
-  // A PMU register word: sent through SPIout only when it carries a channel bit (bits 24..27);
-  // a word without one would reach the chip as a system control write. A refused word shows
-  // "Please select at least One PMU channel" at most once per user action, and never at
-  // start-up or for a change that arrives by mirroring. Returns whether it was sent.
+  // Sends a serial word as typed or composed by a window. Every word that reaches the board,
+  // whoever sent it, is shown as eight hex digits in the serial-word field (serialWordShown)
+  // when control returns to the event loop, the latest word of a burst once. While the channel
+  // test holds the board the word is dropped and the status bars say so.
+  void SPIout(std::int32_t code);
+  // A PMU register word: sent only when it carries a channel bit (bits 24..27); a word without
+  // one would reach the chip as a system control write. A refused word shows "Please select at
+  // least One PMU channel" at most once per user action, and never at start-up. Returns
+  // whether it was sent.
   bool sendPmuWord(std::int32_t word);
+  // Shows a refusal of the bench: the channel message as sendPmuWord does, a word dropped while
+  // the test holds the board in the status bars, anything else in a message box. Returns
+  // whether there was nothing to show.
+  bool report(const bench::Refusal& refusal);
   // Shows the serial-word field text without sending (NumberToHex(word, 8) or "00000000").
   void showSerialWord(std::int32_t word);
   // While a run sends a word a step, the serial-word field would be redrawn a step: held, the
@@ -76,7 +83,7 @@ class Session : public QObject, public WordSender {
   void boardStarted() { emit boardStatusChanged(); }
   void flushSerialWord();
 
-  // While a QuietScope lives, refused PMU words are silent (start-up, mirroring).
+  // While a QuietScope lives, refused PMU words are silent (the start-up).
   class QuietScope {
    public:
     explicit QuietScope(Session& s) : s_(s) { ++s_.quietDepth_; }
@@ -87,21 +94,16 @@ class Session : public QObject, public WordSender {
    private:
     Session& s_;
   };
-  // One run holds the board at a time. A run claims the board before it sends anything and
-  // releases it when it ends; a claim while another run holds the board is refused with a
-  // message that names the holder, and the refused run sends nothing. While the channel test
-  // holds the board no control of any window may send: windows disable their controls
-  // (boardHolderChanged), and the send path drops any word that is not the test's and says so
-  // in the status bars. Nothing is queued to go out later.
+  // One run holds the board at a time (the bench decides). A run asked for while another holds
+  // the board is refused with a message that names the holder, and the refused run sends
+  // nothing. While the channel test holds the board no control of any window may send: windows
+  // disable their controls (boardHolderChanged), and the bench refuses any other word.
   enum class RunKind { Sweep, TimeRun, ChannelTest };
   static QString runName(RunKind run);
-  std::optional<RunKind> boardHolder() const { return holder_; }
-  bool claimBoard(RunKind run);
-  void releaseBoard(RunKind run);
+  // False, after the message, when another run holds the board.
+  bool boardFreeFor(RunKind run);
   // True while the channel test holds the board.
-  bool boardExclusive() const { return holder_ == RunKind::ChannelTest; }
-  // The sender of the run that holds the board: its words pass while the board is held.
-  WordSender& runSender() { return runSender_; }
+  bool boardExclusive() const;
   // A run ended because the board was lost: the status bars say so from now on.
   void boardLost(int status);
 
@@ -117,31 +119,19 @@ class Session : public QObject, public WordSender {
   void statusNote(const QString& text);
 
  private:
-  class RunSender final : public WordSender {
-   public:
-    explicit RunSender(Session& session) : session_(session) {}
-    void SPIout(std::int32_t code) override;
+  void wordSent(std::int32_t code);
 
-   private:
-    Session& session_;
-  };
-
-  std::unique_ptr<board::BoardAccess> access_;
-  board::SimulatedBoard* simulated_ = nullptr;
   board::LibusbBoard* usb_ = nullptr;
   MessageSink& messages_;
   std::unique_ptr<board::Reporter> reporter_;
-  std::unique_ptr<board::BoardLink> link_;
-  WindowHub hub_;
   measure::SteadyClock clock_;
+  std::unique_ptr<bench::Bench> bench_;
+  WindowHub hub_;
   int quietDepth_ = 0;
   bool serialHeld_ = false;
   std::optional<std::int32_t> heldWord_;
   bool flushPosted_ = false;
   bool channelMessageShown_ = false;
-  std::optional<RunKind> holder_;
-  bool sendingForRun_ = false;
-  RunSender runSender_{*this};
   std::optional<int> lostStatus_;
 };
 

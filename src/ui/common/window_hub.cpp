@@ -2,22 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/common/mirrored_selectors.h"
-#include "ui/common/selector.h"
-
 namespace kv4410::ui {
-
-namespace {
-
-// Drops the entries, keyed by mirrored selector, of the selectors that belong to the window.
-template <typename Map>
-void eraseSelectorsOf(Map& map, WindowId window) {
-  for (auto it = map.begin(); it != map.end();) {
-    it = mirroredSelector(it->first).window == window ? map.erase(it) : std::next(it);
-  }
-}
-
-}  // namespace
 
 WindowHub::~WindowHub() {
   destroyAll();
@@ -28,31 +13,6 @@ WindowHub::~WindowHub() {
 
 void WindowHub::setFactory(WindowId id, Factory factory) {
   factories_[id] = std::move(factory);
-}
-
-void WindowHub::buildWhenOpened(WindowId id) {
-  builtWhenOpened_.insert(id);
-}
-
-std::optional<int> WindowHub::pendingChoice(Mirrored id) const {
-  const auto found = pendingChoices_.find(id);
-  return found != pendingChoices_.end() ? std::optional<int>(found->second) : std::nullopt;
-}
-
-void WindowHub::startSelector(Mirrored id, int fallback) {
-  Selector* target = selector(id);
-  if (target == nullptr) {
-    return;
-  }
-  const std::optional<int> kept = pendingChoice(id);
-  if (!kept) {
-    target->select(fallback);
-    return;
-  }
-  const bool outer = takingKeptChoice_;
-  takingKeptChoice_ = true;
-  target->select(*kept);
-  takingKeptChoice_ = outer;
 }
 
 bool WindowHub::available(WindowId id) const {
@@ -75,14 +35,13 @@ ManagedWindow* WindowHub::window(WindowId id) {
   if (created == nullptr) {
     return nullptr;
   }
-  // Stored before its start-up runs: a start-up that mirrors back into this window (through
-  // another window's start-up) must find it rather than build a second one.
+  // Stored before its start-up runs: a start-up that reaches this window (through another
+  // window's start-up) must find it rather than build a second one.
   windows_[id] = created;
   creationOrder_.push_back(id);
   watch(id, created);
   created->widget()->hide();
   created->startUp();
-  eraseSelectorsOf(pendingChoices_, id);  // its start-up has taken them
   return created;
 }
 
@@ -95,32 +54,6 @@ void WindowHub::show(WindowId id) {
   widget->show();
   widget->raise();
   widget->activateWindow();
-}
-
-void WindowHub::registerSelector(Mirrored id, Selector* selector) {
-  selectors_[id] = selector;
-}
-
-Selector* WindowHub::selector(Mirrored id) const {
-  const auto found = selectors_.find(id);
-  return found == selectors_.end() ? nullptr : found->second;
-}
-
-void WindowHub::mirror(Mirrored id, int index) {
-  const WindowId owner = mirroredSelector(id).window;
-  if (takingKeptChoice_ || !available(owner)) {
-    return;
-  }
-  if (!exists(owner) && builtWhenOpened_.count(owner) != 0) {
-    pendingChoices_[id] = index;
-    return;
-  }
-  if (window(owner) == nullptr) {
-    return;
-  }
-  if (Selector* target = selector(id)) {
-    target->select(index);
-  }
 }
 
 void WindowHub::adopt(WindowId id, ManagedWindow* window) {
@@ -151,7 +84,6 @@ void WindowHub::destroyAll() {
 
 void WindowHub::forget(WindowId id) {
   windows_.erase(id);
-  eraseSelectorsOf(selectors_, id);
   if (auto found = destroyedWatch_.find(id); found != destroyedWatch_.end()) {
     QObject::disconnect(found->second);
     destroyedWatch_.erase(found);

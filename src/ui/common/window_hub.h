@@ -1,20 +1,16 @@
 #pragma once
-// Creates the program's windows on first use and carries the mirroring between their selectors.
-// A window is built (hidden) the first time anything reaches it, then its start-up runs to
-// completion before the access goes on; windows are kept until the program ends.
+// Creates the program's windows on first use. A window is built (hidden) the first time anything
+// reaches it, then its start-up runs to completion before the access goes on; windows are kept
+// until the program ends. The windows' shared settings are bound to the bench, not carried here.
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <map>
-#include <optional>
-#include <set>
 #include <vector>
 
 namespace kv4410::ui {
 
-class Selector;
 class SetupActions;
-enum class Mirrored;
 
 enum class WindowId { Register, PmuControl, Sweep, TestProcedure, About, Traffic };
 
@@ -36,19 +32,8 @@ class WindowHub {
   WindowHub(const WindowHub&) = delete;
   WindowHub& operator=(const WindowHub&) = delete;
 
-  // A window kind the program has; without a factory the window's menu entries stay disabled
-  // and mirroring into it does nothing.
+  // A window kind the program has; without a factory the window's menu entries stay disabled.
   void setFactory(WindowId id, Factory factory);
-  // A window that mirroring does not build: until it is first shown or reached, the hub keeps
-  // the latest choice mirrored into each of its selectors, and the window starts from those.
-  void buildWhenOpened(WindowId id);
-  // The latest choice mirrored into a selector whose window was not built yet.
-  std::optional<int> pendingChoice(Mirrored id) const;
-  // For a window's start-up: sets the selector to the choice kept for it, without mirroring
-  // anything while its handler runs (the choice came from the other windows, which show it or
-  // have moved on since); with no choice kept, selects `fallback` as a user would, and its
-  // handler reaches the other windows.
-  void startSelector(Mirrored id, int fallback);
   // While the gate answers false no window is built (a window's start-up sends words); the
   // windows that exist stay available.
   void setBuildGate(std::function<bool()> open) { buildGate_ = std::move(open); }
@@ -59,15 +44,6 @@ class WindowHub {
   ManagedWindow* window(WindowId id);
   // Shows the window without blocking (creating it first if needed) and raises it.
   void show(WindowId id);
-
-  // Every window registers the selectors that other windows set (see mirrored_selectors.h).
-  void registerSelector(Mirrored id, Selector* selector);
-  Selector* selector(Mirrored id) const;
-
-  // Sets a selector of another window, creating that window first (or keeping the choice for a
-  // window built when opened); runs its handler only when the selection actually changes. Does
-  // nothing when the window kind is not available.
-  void mirror(Mirrored id, int index);
 
   // Adopts a window built outside a factory (the main window builds itself first).
   void adopt(WindowId id, ManagedWindow* window);
@@ -83,10 +59,6 @@ class WindowHub {
   std::map<WindowId, Factory> factories_;
   std::map<WindowId, ManagedWindow*> windows_;
   std::vector<WindowId> creationOrder_;
-  std::map<Mirrored, Selector*> selectors_;
-  std::set<WindowId> builtWhenOpened_;
-  std::map<Mirrored, int> pendingChoices_;
-  bool takingKeptChoice_ = false;
   std::function<bool()> buildGate_;
   std::map<WindowId, QMetaObject::Connection> destroyedWatch_;
   SetupActions* setupActions_ = nullptr;

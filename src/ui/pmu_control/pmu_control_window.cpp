@@ -29,10 +29,10 @@
 #include "ui/common/entry_checks.h"
 #include "ui/common/measout_warning.h"
 #include "ui/common/message_sink.h"
-#include "ui/common/mirrored_selectors.h"
 #include "ui/common/register_fields.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/setting_lists.h"
 #include "ui/common/widgets.h"
 #include "ui/common/window_menus.h"
 #include "ui/pmu_control/key_press_hook.h"
@@ -182,15 +182,15 @@ QGroupBox* PmuControlWindow::buildForceGroup() {
   cboForce_ = makeList(group, QStringLiteral("cboForce"),
                        {QStringLiteral("Force Voltage"), QStringLiteral("Force Current"),
                         QStringLiteral("Hi-Z FOH Voltage"), QStringLiteral("Hi-Z FOH Current")});
-  selIrange_ =
-      makeMirroredList(group, session_, Mirrored::PmuCurrentRange,
-                       QStringLiteral("2mA current range"), [this](int entry) { onIrange(entry); });
-  selMeasure_ =
-      makeMirroredList(group, session_, Mirrored::PmuMeasure, QStringLiteral("Measure Voltage"),
-                       [this](int entry) { onMeasure(entry); });
-  selCompare_ =
-      makeMirroredList(group, session_, Mirrored::PmuCompare, QStringLiteral("Compare Current"),
-                       [this](int entry) { onCompare(entry); });
+  using bench::Setting;
+  const bench::View view = bench::View::PmuControl;
+  selIrange_ = makeSettingList(group, session_, view, Setting::CurrentRange,
+                               QStringLiteral("2mA current range"),
+                               {[this](int entry) { onIrange(entry); }, [this] { showRange(); }});
+  selMeasure_ = makeSettingList(group, session_, view, Setting::Measure,
+                                QStringLiteral("Measure Voltage"), {{}, [this] { showWords(); }});
+  selCompare_ = makeSettingList(group, session_, view, Setting::Compare,
+                                QStringLiteral("Compare Current"), {{}, [this] { showWords(); }});
   cboIrange_ = selIrange_->list();
   cboMeasure_ = selMeasure_->list();
   cboCompare_ = selCompare_->list();
@@ -321,8 +321,9 @@ QGroupBox* PmuControlWindow::buildAlarmGroup() {
   auto* group = makeGroup(this, QStringLiteral("fraAlarms"), QStringLiteral("OPEN DRAIN ALARMS"));
   Chkalm_[2] = makeCheck(group, QStringLiteral("Chkalm_2"), QStringLiteral("CLAMP ALARM"));
   Chkalm_[1] = makeCheck(group, QStringLiteral("Chkalm_1"), QStringLiteral("GUARD ALARM"));
-  selLatched_ = makeMirroredList(group, session_, Mirrored::PmuLatched, QStringLiteral("UNLATCHED"),
-                                 [this](int entry) { onLatched(entry); });
+  selLatched_ =
+      makeSettingList(group, session_, bench::View::PmuControl, bench::Setting::AlarmLatch,
+                      QStringLiteral("UNLATCHED"), {{}, [this] { showWords(); }});
   cboLatched_ = selLatched_->list();
   auto* layout = new QVBoxLayout(group);
   layout->addWidget(Chkalm_[2]);
@@ -334,9 +335,8 @@ QGroupBox* PmuControlWindow::buildAlarmGroup() {
 QGroupBox* PmuControlWindow::buildThermalGroup() {
   auto* group =
       makeGroup(this, QStringLiteral("fraThermal"), QStringLiteral("DIE THERMAL SHUTDOWN"));
-  selTemp_ =
-      makeMirroredList(group, session_, Mirrored::PmuThermal, QStringLiteral("ENABLED AT 130degC"),
-                       [this](int entry) { onTemp(entry); });
+  selTemp_ = makeSettingList(group, session_, bench::View::PmuControl, bench::Setting::Thermal,
+                             QStringLiteral("ENABLED AT 130degC"), {{}, [this] { showWords(); }});
   cboTemp_ = selTemp_->list();
   auto* layout = new QVBoxLayout(group);
   layout->addWidget(cboTemp_);
@@ -345,12 +345,17 @@ QGroupBox* PmuControlWindow::buildThermalGroup() {
 
 QGroupBox* PmuControlWindow::buildGainGroup() {
   auto* group = makeGroup(this, QStringLiteral("fraGain"), QStringLiteral("GAIN SETTING"));
-  selMeasI_ =
-      makeMirroredList(group, session_, Mirrored::PmuCurrentGain, QStringLiteral("I MEAS GAIN =10"),
-                       [this](int entry) { onMeasI(entry); });
-  selMeasout_ = makeMirroredList(group, session_, Mirrored::PmuMeasoutGain,
-                                 QStringLiteral("MEASOUT GAIN = 0.2"),
-                                 [this](int entry) { onMeasout(entry); });
+  selMeasI_ = makeSettingList(group, session_, bench::View::PmuControl, bench::Setting::CurrentGain,
+                              QStringLiteral("I MEAS GAIN =10"), {{}, [this] { showWords(); }});
+  // Gain 1 can drive MEASOUT beyond the 5 V input of the board's ADC.
+  selMeasout_ = makeSettingList(group, session_, bench::View::PmuControl,
+                                bench::Setting::MeasoutGain, QStringLiteral("MEASOUT GAIN = 0.2"),
+                                {[this](int entry) {
+                                   if (entry == 1) {
+                                     showMeasoutWarning(session_);
+                                   }
+                                 },
+                                 [this] { showWords(); }});
   cboMeasI_ = selMeasI_->list();
   cboMeasout_ = selMeasout_->list();
   auto* layout = new QVBoxLayout(group);
@@ -437,229 +442,159 @@ void PmuControlWindow::createSelectors() {
 // ---- start-up -------------------------------------------------------------------------------
 
 void PmuControlWindow::startUp() {
-  // The window starts inside the register window's start-up, before the channels are
-  // selected: its PMU words are then refused without a message.
-  Session::QuietScope quiet(session_);
-  session_.conversion.vref = 5.0F;
-  forceVoltage_ = true;
+  // The bench's start-up sent this window's words (force voltage, measure current then
+  // voltage, the FIN DAC for 0 V, the system lists, the 2 mA range): the window shows them.
+  forceVoltage_ = session_.bench().pmuControl().forceVoltage;
   levels_->ShowVoltageRange();
-  selForce_->select(0);
-  selMeasure_->select(0);
-  Text1_->setText(hexText(session_.words.sysWord, 8));
-  selIrange_->select(3);
-  onForceLevelEntered();
+  selForce_->show(session_.bench().pmuControl().forceEntry);
+  using bench::Setting;
+  const bench::View view = bench::View::PmuControl;
+  for (const auto& [list, setting] : {std::pair{selIrange_, Setting::CurrentRange},
+                                      {selMeasure_, Setting::Measure},
+                                      {selCompare_, Setting::Compare},
+                                      {selLatched_, Setting::AlarmLatch},
+                                      {selTemp_, Setting::Thermal},
+                                      {selMeasI_, Setting::CurrentGain},
+                                      {selMeasout_, Setting::MeasoutGain}}) {
+    showSetting(list, session_, view, setting);
+  }
+  Text1_->setText(hexText(session_.words().sysWord, 8));
+  levels_->ForceVoltageLevel(0.0F, false);
+  txtother_->setText(hexText(session_.words().dacWord, 8));
 }
 
 void PmuControlWindow::showLastPmuWrite(std::int32_t word) {
   txtPMU_->setText(hexText(word, 8));
 }
 
-// ---- PMU field selectors --------------------------------------------------------------------
-
-void PmuControlWindow::refreshPmuWord() {
-  // The word sent carries the present channel selection and nothing above bit 27.
-  session_.words.refreshPmuChannels();
-}
-
-void PmuControlWindow::setPmuField(const FieldDef& field, int value) {
-  session_.words.pmuWord =
-      withField(session_.words.pmuWord, field, static_cast<std::uint32_t>(value));
-}
-
-void PmuControlWindow::showAndSendPmuWord() {
-  // "Last PMU REG Write" shows only what reached the board: a word refused for want of a
-  // channel bit leaves the field as it was.
-  if (session_.sendPmuWord(session_.words.pmuWord)) {
-    txtPMU_->setText(hexText(session_.words.pmuWord, 8));
+void PmuControlWindow::showWords() {
+  // "Last PMU REG Write" and "Last SYS REG Write" show what reached the board: a PMU word
+  // without a channel bit is never sent.
+  const StoredWords& w = session_.words();
+  if ((static_cast<std::uint32_t>(w.pmuWord) & kChannelMask) != 0) {
+    txtPMU_->setText(hexText(w.pmuWord, 8));
   }
+  Text1_->setText(hexText(w.sysWord, 8));
 }
+
+void PmuControlWindow::showRange() {
+  // The range's units and the external sense resistor; the bench has read the current-measure
+  // gain back for the new range while forcing current.
+  const int range = session_.conversion().rangeIndex;
+  if (!forceVoltage_) {
+    setUnits(rangeInMicroamps(range) ? QStringLiteral("uA") : QStringLiteral("mA"));
+  }
+  const bool external = range == kExternalRange;
+  lblrsense_->setVisible(external);
+  txtRsense_->setVisible(external);
+  if (!forceVoltage_) {
+    levels_->ShowCurrentRange(false);
+  }
+  showWords();
+}
+
+void PmuControlWindow::sendPmuFields(
+    const std::vector<std::pair<PmuField, std::uint32_t>>& fields) {
+  session_.report(session_.bench().setPmuFields(fields));
+  showWords();
+}
+
+void PmuControlWindow::sendSystemFields(
+    const std::vector<std::pair<SysField, std::uint32_t>>& fields) {
+  session_.report(session_.bench().setSystemFields(fields));
+  showWords();
+}
+
+// ---- PMU field selectors --------------------------------------------------------------------
 
 void PmuControlWindow::onForce(int entry) {
   if (entry < 0) {
     return;
   }
-  refreshPmuWord();
-  setPmuField(field(PmuField::Force), entry);
+  // Force current reads the gain back and runs the range handler before its own word.
+  session_.report(session_.bench().chooseForce(entry));
+  forceVoltage_ = session_.bench().pmuControl().forceVoltage;
   if (entry == 0) {
     setUnits(QStringLiteral("V"));
-    forceVoltage_ = true;
   } else if (entry == 1) {
-    setUnits(QStringLiteral("uA"));
-    forceVoltage_ = false;
-    levels_->ShowCurrentRange();
-    selIrange_->runHandler();
+    setUnits(rangeInMicroamps(session_.conversion().rangeIndex) ? QStringLiteral("uA")
+                                                                : QStringLiteral("mA"));
+    levels_->ShowCurrentRange(false);
   }
   // The Hi-Z force modes keep the force flag and the units as they were.
-  showAndSendPmuWord();
+  showWords();
 }
 
 void PmuControlWindow::onIrange(int entry) {
-  if (entry < 0) {
+  // "Disable/Enable Always on Ext Range" only switch the chip's mode: the range itself, its
+  // units and the other windows' range lists stay as they were. The real ranges are the
+  // bench's shared setting.
+  if (entry <= kExternalRange) {
     return;
   }
-  refreshPmuWord();
-  setPmuField(field(PmuField::Range), entry);
-  if (entry <= kExternalRange) {
-    session_.conversion.rangeIndex = static_cast<std::int16_t>(entry);
-    if (!forceVoltage_) {
-      setUnits(rangeInMicroamps(entry) ? QStringLiteral("uA") : QStringLiteral("mA"));
-    }
-    const bool external = entry == kExternalRange;
-    lblrsense_->setVisible(external);
-    txtRsense_->setVisible(external);
-    WindowHub& hub = session_.hub();
-    hub.mirror(Mirrored::SweepCurrentRange, entry);
-    hub.mirror(Mirrored::RegisterCurrentRange, entry);
-  }
-  // "Disable/Enable Always on Ext Range" only switch the chip's mode: the range itself, its
-  // units and the other windows' range lists stay as they were.
-  showAndSendPmuWord();
+  sendPmuFields({{PmuField::Range, static_cast<std::uint32_t>(entry)}});
   if (!forceVoltage_) {
     levels_->ShowCurrentRange();
   }
 }
 
-void PmuControlWindow::onMeasure(int entry) {
-  if (entry < 0) {
-    return;
-  }
-  refreshPmuWord();
-  setPmuField(field(PmuField::Measure), entry);
-  WindowHub& hub = session_.hub();
-  hub.mirror(Mirrored::RegisterMeasure, entry);
-  // The sweep window lists "Measure Voltage" first and "Measure Current" second.
-  if (entry == 0) {
-    hub.mirror(Mirrored::SweepMeasure, 1);
-  } else if (entry == 1) {
-    hub.mirror(Mirrored::SweepMeasure, 0);
-  }
-  showAndSendPmuWord();
-}
-
-void PmuControlWindow::onCompare(int entry) {
-  if (entry < 0) {
-    return;
-  }
-  refreshPmuWord();
-  setPmuField(field(PmuField::Compare), entry);
-  session_.hub().mirror(Mirrored::RegisterCompare, entry);
-  showAndSendPmuWord();
-}
-
 void PmuControlWindow::onSysforce(int entry) {
-  if (entry < 0) {
-    return;
+  if (entry >= 0) {
+    sendPmuFields({{PmuField::SysForceSense, static_cast<std::uint32_t>(entry)}});
   }
-  refreshPmuWord();
-  setPmuField(field(PmuField::SysForceSense), entry);
-  showAndSendPmuWord();
 }
 
 void PmuControlWindow::onClampEnable(int checked) {
-  refreshPmuWord();
-  setPmuField(field(PmuField::Clamp), checked);
-  showAndSendPmuWord();
+  sendPmuFields({{PmuField::Clamp, static_cast<std::uint32_t>(checked)}});
 }
 
 void PmuControlWindow::onUpdate() {
-  session_.words.pmuChannelsForWrite();
-  showAndSendPmuWord();
+  session_.report(session_.bench().writePmuWord());
+  showWords();
 }
 
-// ---- system control selectors ---------------------------------------------------------------
-
-void PmuControlWindow::setSysField(const FieldDef& field, int value) {
-  session_.words.sysWord =
-      withField(session_.words.sysWord, field, static_cast<std::uint32_t>(value));
-}
-
-void PmuControlWindow::showAndSendSysWord() {
-  Text1_->setText(hexText(session_.words.sysWord, 8));
-  session_.SPIout(session_.words.sysWord);
-}
-
-void PmuControlWindow::onLatched(int entry) {
-  if (entry < 0) {
-    return;
-  }
-  session_.words.sysWord = static_cast<std::int32_t>(
-      composeLatchList(static_cast<std::uint32_t>(session_.words.sysWord), entry));
-  session_.hub().mirror(Mirrored::RegisterLatched, entry);
-  showAndSendSysWord();
-}
-
-void PmuControlWindow::onTemp(int entry) {
-  if (entry < 0) {
-    return;
-  }
-  session_.words.sysWord = static_cast<std::int32_t>(
-      composeThermalList(static_cast<std::uint32_t>(session_.words.sysWord), entry));
-  session_.hub().mirror(Mirrored::RegisterThermal, entry);
-  showAndSendSysWord();
-}
-
-void PmuControlWindow::onMeasI(int entry) {
-  if (entry < 0) {
-    return;
-  }
-  setSysField(field(SysField::Gain0), entry);
-  session_.hub().mirror(Mirrored::RegisterCurrentGain, entry);
-  showAndSendSysWord();
-}
-
-void PmuControlWindow::onMeasout(int entry) {
-  if (entry < 0) {
-    return;
-  }
-  session_.words.sysWord = static_cast<std::int32_t>(
-      composeMeasoutGainList(static_cast<std::uint32_t>(session_.words.sysWord), entry));
-  session_.hub().mirror(Mirrored::RegisterMeasoutGain, entry);
-  if (entry == 1) {
-    showMeasoutWarning(session_);
-  }
-  showAndSendSysWord();
-}
+// ---- system control boxes -------------------------------------------------------------------
 
 void PmuControlWindow::onGuard(int checked) {
-  setSysField(field(SysField::GuardEn), checked);
-  showAndSendSysWord();
+  sendSystemFields({{SysField::GuardEn, static_cast<std::uint32_t>(checked)}});
 }
 
 void PmuControlWindow::onCpoen(int checked) {
   // The comparator outputs of all four channels and the comparator bias go together.
-  for (int channel = 0; channel < 4; ++channel) {
-    setSysField(comparatorEnableField(channel), checked);
-  }
-  setSysField(field(SysField::CpBias), checked);
-  showAndSendSysWord();
+  const auto on = static_cast<std::uint32_t>(checked);
+  sendSystemFields({{SysField::CompEn0, on},
+                    {SysField::CompEn1, on},
+                    {SysField::CompEn2, on},
+                    {SysField::CompEn3, on},
+                    {SysField::CpBias, on}});
 }
 
 void PmuControlWindow::onAlarm(int index, int checked) {
-  setSysField(field(index == 1 ? SysField::GuardAlarm : SysField::ClampAlarm), checked);
-  showAndSendSysWord();
+  sendSystemFields({{index == 1 ? SysField::GuardAlarm : SysField::ClampAlarm,
+                     static_cast<std::uint32_t>(checked)}});
 }
 
 // ---- buttons --------------------------------------------------------------------------------
 
 void PmuControlWindow::onChannel(int channel, int checked) {
-  const std::int32_t bit = static_cast<std::int32_t>(channelBit(channel));
-  if (checked != 0) {
-    session_.words.chanBits |= bit;
-  } else {
-    session_.words.chanBits &= ~bit;
-  }
-  if (session_.words.chanBits != 0) {
-    // Nothing is sent: the selection travels with the next PMU or DAC word.
-    refreshPmuWord();
-  } else {
+  const auto bit = static_cast<std::int32_t>(channelBit(channel));
+  // Nothing is sent: the selection travels with the next PMU or DAC word.
+  session_.bench().composeWords([bit, checked](StoredWords& w) {
+    w.chanBits = checked != 0 ? (w.chanBits | bit) : (w.chanBits & ~bit);
+    if (w.chanBits != 0) {
+      w.refreshPmuChannels();
+    }
+  });
+  if (session_.words().chanBits == 0) {
     session_.messages().show(MessageIcon::Warning, kEntryErrorTitle, kChannelMessage);
   }
 }
 
 void PmuControlWindow::onReset() {
-  session_.link().resetChip();
-  // The chip's registers are back at their reset values; the shadow words are kept.
-  Text1_->setText(QStringLiteral("00000000"));
+  // The chip's registers are back at their reset values; the stored words are kept.
+  if (session_.report(session_.bench().resetChip())) {
+    Text1_->setText(QStringLiteral("00000000"));
+  }
 }
 
 void PmuControlWindow::onDacPage(int dacSubPage) {
@@ -687,7 +622,8 @@ void PmuControlWindow::onForceLevelEntered() {
   // the mode the window shows.
   selIrange_->runHandler();
   selForce_->runHandler();
-  session_.sendPmuWord(session_.words.pmuWord);
+  session_.sendPmuWord(session_.words().pmuWord);
+  showWords();
   if (forceVoltage_) {
     levels_->ShowVoltageRange();
   } else {
@@ -734,9 +670,9 @@ void PmuControlWindow::onReference(int option, int checked) {
     return;
   }
   if (option == 0) {
-    session_.conversion.vref = 5.0F;
+    session_.bench().setVref(5.0F);
   } else if (option == 1) {
-    session_.conversion.vref = 2.5F;
+    session_.bench().setVref(2.5F);
   } else {
     // The third reference comes from its field: a text that is not a number, or a reference
     // outside 0 < VREF <= 5 V (0 would divide by zero), is refused; the reference and the
@@ -748,7 +684,7 @@ void PmuControlWindow::onReference(int option, int checked) {
       rejectEntry(txtVref_, session_.messages(), parsed ? kVrefOutOfRange : kNotANumber);
       return;
     }
-    session_.conversion.vref = volts;
+    session_.bench().setVref(volts);
   }
   referenceOption_ = option;
   onForceLevelEntered();
@@ -758,7 +694,7 @@ bool PmuControlWindow::checkConversionInputs() {
   if (!checkDacCode(OFFSETx1_, session_.messages())) {
     return false;
   }
-  if (!forceVoltage_ && session_.conversion.rangeIndex == kExternalRange &&
+  if (!forceVoltage_ && session_.conversion().rangeIndex == kExternalRange &&
       !levels_->externalOhms()) {
     const bool number = parseDecimal(txtRsense_->text().toStdString()).has_value();
     rejectEntry(txtRsense_, session_.messages(), number ? kRsenseOutOfRange : kNotANumber);

@@ -1,13 +1,16 @@
 #pragma once
 // The PMU control window, captioned "KV4410 PMU Controls": sets the enabled channels up in
-// engineering units. Every change recomposes the shared PMU or system control word and sends
-// it at once; the choices that other windows also offer are mirrored through the hub.
+// engineering units. Every change goes to the bench, which composes the shared PMU or system
+// control word and sends it at once; the lists of shared settings are bound to the bench.
 #include <QMainWindow>
 #include <QString>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <vector>
 
+#include "device/register_map.h"
 #include "ui/common/window_apis.h"
 #include "ui/common/window_hub.h"
 
@@ -20,10 +23,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-
-namespace kv4410 {
-struct FieldDef;
-}
 
 namespace kv4410::ui {
 
@@ -54,28 +53,24 @@ class PmuControlWindow : public QMainWindow, public ManagedWindow, public PmuCon
   QWidget* buildStatusPanel();
   void createSelectors();
 
-  // PMU field selectors: each recomposes pmuWord and sends it at once.
+  // What the window shows of the words sent and of the range in use.
+  void showWords();
+  void showRange();
+  // Fields the bench composes and sends at once.
+  void sendPmuFields(const std::vector<std::pair<PmuField, std::uint32_t>>& fields);
+  void sendSystemFields(const std::vector<std::pair<SysField, std::uint32_t>>& fields);
+
+  // PMU field selectors (the shared lists go to the bench through their binding).
   void onForce(int entry);
   void onIrange(int entry);
-  void onMeasure(int entry);
-  void onCompare(int entry);
   void onSysforce(int entry);
   void onClampEnable(int checked);
-  void refreshPmuWord();
-  void setPmuField(const FieldDef& field, int value);
-  void showAndSendPmuWord();
   void onUpdate();
 
-  // System control selectors: each recomposes sysWord and sends it at once.
-  void onLatched(int entry);
-  void onTemp(int entry);
-  void onMeasI(int entry);
-  void onMeasout(int entry);
+  // System control boxes.
   void onGuard(int checked);
   void onCpoen(int checked);
   void onAlarm(int index, int checked);
-  void setSysField(const FieldDef& field, int value);
-  void showAndSendSysWord();
 
   void onChannel(int channel, int checked);
   void onReset();

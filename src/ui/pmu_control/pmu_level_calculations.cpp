@@ -44,9 +44,7 @@ std::optional<double> PmuLevelCalculations::externalOhms() const {
 float PmuLevelCalculations::readMiGain() {
   // GAIN0 (bit 6) of the system control register decides the current-measure gain; the chip
   // is asked every time, since another window or a reset may have changed it.
-  session_.SPIout(kReadSystemRequest);
-  session_.conversion.miGain = miGainFromReadback(session_.link().SPIRead());
-  return session_.conversion.miGain;
+  return session_.bench().readMiGain().value_or(session_.conversion().miGain);
 }
 
 void PmuLevelCalculations::showRange(float high, float low) {
@@ -61,12 +59,12 @@ void PmuLevelCalculations::ShowVoltageRange() {
   if (!offset) {
     return;
   }
-  const RangeLimits limits = voltageRangeLimits(session_.conversion.vref, *offset);
+  const RangeLimits limits = voltageRangeLimits(session_.conversion().vref, *offset);
   showRange(limits.fullScale, limits.zeroScale);
 }
 
-void PmuLevelCalculations::ShowCurrentRange() {
-  const int range = session_.conversion.rangeIndex;
+void PmuLevelCalculations::ShowCurrentRange(bool readGain) {
+  const int range = session_.conversion().rangeIndex;
   double external = 0.0;
   if (range == 4) {
     const std::optional<double> ohms = externalOhms();
@@ -79,17 +77,17 @@ void PmuLevelCalculations::ShowCurrentRange() {
   if (!resistor) {
     return;
   }
-  const float gain = readMiGain();
-  const RangeLimits limits = currentRangeLimits(session_.conversion.vref, gain, *resistor);
+  const float gain = readGain ? readMiGain() : session_.conversion().miGain;
+  const RangeLimits limits = currentRangeLimits(session_.conversion().vref, gain, *resistor);
   showRange(limits.fullScale, limits.zeroScale);
 }
 
-bool PmuLevelCalculations::ForceVoltageLevel(float volts) {
+bool PmuLevelCalculations::ForceVoltageLevel(float volts, bool load) {
   const std::optional<std::int32_t> offset = offsetCode();
   if (!offset) {
     return false;
   }
-  const float vref = session_.conversion.vref;
+  const float vref = session_.conversion().vref;
   const std::optional<std::int32_t> code =
       codeForVoltage(static_cast<double>(volts), vref, *offset);
   // The level was checked against F/S and Z/S; a code outside the DAC's 16 bits would still
@@ -102,12 +100,14 @@ bool PmuLevelCalculations::ForceVoltageLevel(float volts) {
   if (const std::optional<std::int32_t> fin = parseHexSigned(f_.fin->text().toStdString())) {
     f_.outputV->setText(fixed(effectiveCodeVoltage(*fin, vref, *offset)));
   }
-  DACLOAD(*code, kModeX1, kFinDacBase);
+  if (load) {
+    DACLOAD(*code, kModeX1, kFinDacBase);
+  }
   return true;
 }
 
 bool PmuLevelCalculations::ForceCurrentLevel(float level) {
-  const int range = session_.conversion.rangeIndex;
+  const int range = session_.conversion().rangeIndex;
   double external = 0.0;
   if (range == 4) {
     const std::optional<double> ohms = externalOhms();
@@ -123,7 +123,7 @@ bool PmuLevelCalculations::ForceCurrentLevel(float level) {
   const double amps = static_cast<double>(level) * currentUnitToAmps(range);
   const float gain = readMiGain();
   const std::optional<std::int32_t> code =
-      codeForCurrent(amps, session_.conversion.vref, gain, *resistor);
+      codeForCurrent(amps, session_.conversion().vref, gain, *resistor);
   if (!code || *code < 0 || *code > 0xFFFF) {
     return false;
   }
@@ -139,16 +139,16 @@ void PmuLevelCalculations::DACLOAD(std::int32_t lx, std::int32_t mode, std::int3
   } else if (f_.force->currentIndex() == kForceCurrentEntry) {
     force = ForceSelection::Current;
   }
-  const std::int32_t word = composePmuWindowDacWord(lx, mode, dacadd, session_.words.chanBits,
+  const std::int32_t word = composePmuWindowDacWord(lx, mode, dacadd, session_.words().chanBits,
                                                     force, f_.range->currentIndex());
-  session_.words.dacWord = word;
+  session_.bench().composeWords([word](StoredWords& w) { w.dacWord = word; });
   f_.lastOther->setText(hexText(word, 8));
   session_.SPIout(word);
 }
 
 void PmuLevelCalculations::writeOffsetDac(std::int32_t code, bool forceVoltage) {
-  const std::int32_t word = composeOffsetDacWord(session_.words.chanBits, code);
-  session_.words.dacWord = word;
+  const std::int32_t word = composeOffsetDacWord(session_.words().chanBits, code);
+  session_.bench().composeWords([word](StoredWords& w) { w.dacWord = word; });
   f_.lastOther->setText(hexText(word, 8));
   session_.SPIout(word);
   if (forceVoltage) {

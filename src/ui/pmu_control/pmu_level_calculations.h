@@ -36,10 +36,12 @@ class PmuLevelCalculations {
   void ShowVoltageRange();
   // Current range of `rangeIndex` in uA (ranges 0..2) or mA (3, 4). Reads the MI gain back
   // from the chip first. On the external range a sense-resistor field that does not hold a
-  // positive number keeps the previous range and display, and nothing is sent.
-  void ShowCurrentRange();
-  // Converts a level in volts to the FIN code and writes it. Returns whether a word was sent.
-  bool ForceVoltageLevel(float volts);
+  // positive number keeps the previous range and display, and nothing is sent. Without
+  // `readGain` the gain last read (by the bench, for a new range) is used.
+  void ShowCurrentRange(bool readGain = true);
+  // Converts a level in volts to the FIN code, shows it and, with `load`, writes it. Returns
+  // whether the code was good.
+  bool ForceVoltageLevel(float volts, bool load = true);
   // Converts a level in uA or mA (by range) to the FIN code and writes it, with the MI gain
   // read back from the chip. Returns whether a word was sent.
   bool ForceCurrentLevel(float level);

@@ -35,7 +35,7 @@ CompensationPage::CompensationPage(Session& session, QWidget* parent)
   // Option button i sends its request with value i (1 = the start-up choice).
   auto addGroup = [this, row](const QString& caption, const QString& frameName,
                               const QString& buttonName, const QStringList& captions,
-                              void (board::BoardLink::*command)(std::uint16_t)) {
+                              bench::Refusal (bench::Bench::*command)(int)) {
     auto* frame = makeGroup(this, frameName, caption);
     auto* frameLayout = new QVBoxLayout(frame);
     auto* group = new QButtonGroup(frame);
@@ -48,7 +48,7 @@ CompensationPage::CompensationPage(Session& session, QWidget* parent)
           option, i == 1,
           [this, command, i](int on) {
             if (on != 0) {
-              (session_.link().*command)(static_cast<std::uint16_t>(i));
+              session_.report((session_.bench().*command)(i));
             }
           },
           &session_);
@@ -57,11 +57,11 @@ CompensationPage::CompensationPage(Session& session, QWidget* parent)
     row->addWidget(frame);
   };
   addGroup(QStringLiteral("CCOMP"), QStringLiteral("fraCComp"), QStringLiteral("optCComp"),
-           {QStringLiteral("100pF"), QStringLiteral("1nF")}, &board::BoardLink::setCComp);
+           {QStringLiteral("100pF"), QStringLiteral("1nF")}, &bench::Bench::setCComp);
   addGroup(QStringLiteral("CFF"), QStringLiteral("fraCFeedforward"),
            QStringLiteral("optCFeedforward"),
            {QStringLiteral("220pF"), QStringLiteral("1nF"), QStringLiteral("10nF")},
-           &board::BoardLink::setCFeedforward);
+           &bench::Bench::setCFeedforward);
   row->addStretch(1);
   layout->addStretch(1);
 }

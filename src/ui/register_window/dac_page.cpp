@@ -11,9 +11,9 @@
 
 #include "ui/common/bit_display.h"
 #include "ui/common/entry_checks.h"
+#include "ui/common/register_fields.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
-#include "ui/common/register_fields.h"
 
 namespace kv4410::ui {
 
@@ -164,9 +164,8 @@ void DacPage::showDacInput(std::int32_t code) {
 }
 
 void DacPage::DACLOAD(std::int16_t index, std::int32_t lx, std::int32_t mode, std::int32_t dacadd) {
-  StoredWords& w = session_.words;
-  const std::int32_t word = composeDacWord(index, lx, mode, dacadd, w.chanBits);
-  w.dacWord = word;
+  const std::int32_t word = composeDacWord(index, lx, mode, dacadd, session_.words().chanBits);
+  session_.bench().composeWords([word](StoredWords& w) { w.dacWord = word; });
   session_.showSerialWord(word);
   // DAC words go out as composed, even with no channel bit: the chip then ignores them.
   session_.SPIout(word);

@@ -217,7 +217,7 @@ QWidget* LittleRoutinesPage::buildRangeChangePage() {
 }
 
 void LittleRoutinesPage::composeSettlingWords() {
-  const std::int32_t chanBits = context_.session().words.chanBits;
+  const std::int32_t chanBits = context_.session().words().chanBits;
   const std::int32_t level = finRegLevel(cboFINREG_->currentIndex());
   // FIN x1 write (mode 11, group base 8) for the selected channels; R/W bit and level cleared.
   const std::int32_t base = ((chanBits | kModeX1 | kFinDacBase) & 0x0FF80000) | (level * 0x10000);
@@ -258,8 +258,7 @@ void LittleRoutinesPage::changeRange() {
     return;
   }
 
-  std::int32_t& pmuWord = session.words.pmuWord;
-  const std::int32_t kept = pmuWord;
+  const std::int32_t kept = session.words().pmuWord;
   const std::int32_t firstRange =
       (kept & kKeepOutsideRange) | rangeBits(cboCurrent1_->currentIndex());
   const std::int32_t secondRange =
@@ -267,22 +266,18 @@ void LittleRoutinesPage::changeRange() {
 
   // Both PMU writes carry the channel bits of pmuWord; without one the chip would take them as
   // system control writes, so the whole transition is refused before anything goes out.
-  pmuWord = firstRange;
-  if (!session.sendPmuWord(pmuWord)) {
-    pmuWord = kept;
+  if (!session.sendPmuWord(firstRange)) {
     return;
   }
-  finWord_ = session.words.chanBits | kFinVoltageX1 | *code;
+  finWord_ = session.words().chanBits | kFinVoltageX1 | *code;
   session.SPIout(finWord_);
   txtfincode_->setText(hexText(finWord_, 8));
-  txtrange1_->setText(hexText(pmuWord, 8));
+  txtrange1_->setText(hexText(firstRange, 8));
 
-  pmuWord = secondRange;
-  txtrange2_->setText(hexText(pmuWord, 8));
-  session.sendPmuWord(pmuWord);
+  txtrange2_->setText(hexText(secondRange, 8));
+  session.sendPmuWord(secondRange);
 
-  // The chip stays in the second range; the stored word is the one the PMU page composed.
-  pmuWord = kept;
+  // The chip stays in the second range; the stored word stays the one the PMU page composed.
 }
 
 }  // namespace kv4410::ui

@@ -12,10 +12,10 @@
 
 #include "device/register_map.h"
 #include "ui/common/bit_display.h"
-#include "ui/common/mirrored_selectors.h"
 #include "ui/common/register_fields.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/setting_lists.h"
 #include "ui/common/widgets.h"
 
 namespace kv4410::ui {
@@ -49,14 +49,16 @@ PmuPage::PmuPage(Session& session, QWidget* parent) : QWidget(parent), session_(
     force_ = new Selector(
         combo, items.value(0), [this](int index) { onForce(index); }, &session_);
   }
-  range_ = makeMirroredList(forceFrame, session_, Mirrored::RegisterCurrentRange,
-                            QStringLiteral("±2mA"), [this](int index) { onRange(index); });
-  measure_ =
-      makeMirroredList(forceFrame, session_, Mirrored::RegisterMeasure,
-                       QStringLiteral("Measure Voltage"), [this](int index) { onMeasure(index); });
-  compare_ =
-      makeMirroredList(forceFrame, session_, Mirrored::RegisterCompare,
-                       QStringLiteral("Compare Current"), [this](int index) { onCompare(index); });
+  using bench::Setting;
+  const bench::View view = bench::View::RegisterWindow;
+  range_ = makeSettingList(forceFrame, session_, view, Setting::CurrentRange,
+                           QStringLiteral("±2mA"), {[this](int index) { onRange(index); }, {}});
+  measure_ = makeSettingList(forceFrame, session_, view, Setting::Measure,
+                             QStringLiteral("Measure Voltage"),
+                             {[this](int index) { onMeasure(index); }, {}});
+  compare_ = makeSettingList(forceFrame, session_, view, Setting::Compare,
+                             QStringLiteral("Compare Current"),
+                             {[this](int index) { onCompare(index); }, {}});
   for (Selector* list : {range_, measure_, compare_}) {
     list->list()->setMinimumWidth(200);
     forceLayout->addWidget(list->list());
@@ -132,84 +134,61 @@ void PmuPage::showPmuWord(std::int32_t code) {
   display_->showWord(code);
 }
 
-void PmuPage::refreshChannels() {
-  session_.words.refreshPmuChannels();
-}
-
-void PmuPage::showWord() {
-  session_.showSerialWord(session_.words.pmuWord);
+void PmuPage::compose(const std::function<void(StoredWords&)>& edit) {
+  // The word carries the present channel selection and nothing above bit 27.
+  session_.bench().composeWords([&edit](StoredWords& w) {
+    w.refreshPmuChannels();
+    edit(w);
+  });
+  session_.showSerialWord(session_.words().pmuWord);
 }
 
 void PmuPage::setBit(int bit, bool on) {
-  refreshChannels();
   const std::int32_t mask = std::int32_t{1} << bit;
-  std::int32_t& word = session_.words.pmuWord;
-  word = on ? (word | mask) : (word & ~mask);
-  showWord();
+  compose(
+      [mask, on](StoredWords& w) { w.pmuWord = on ? (w.pmuWord | mask) : (w.pmuWord & ~mask); });
+}
+
+void PmuPage::setField(PmuField which, int index) {
+  compose(
+      [which, index](StoredWords& w) { w.pmuWord = withField(w.pmuWord, field(which), index); });
 }
 
 void PmuPage::onForce(int index) {
-  refreshChannels();
   // No item selected leaves the cleared field at 00 (force voltage).
-  session_.words.pmuWord =
-      withField(session_.words.pmuWord, field(PmuField::Force), index >= 0 ? index : 0);
-  showWord();
+  setField(PmuField::Force, index >= 0 ? index : 0);
 }
 
+// The shared lists compose their field here; a value of the setting then goes to the bench,
+// which brings every window in step and sends the PMU control window's word.
 void PmuPage::onRange(int index) {
-  refreshChannels();
-  session_.words.pmuWord =
-      withField(session_.words.pmuWord, field(PmuField::Range), index >= 0 ? index : 0);
-  showWord();
-  // The sweep window has the five real ranges only; the two "INT RANGE" codes stay here. The
-  // PMU control window is set here too rather than through the sweep window's handler: that
-  // window is built only when first opened.
-  if (index >= 0 && index <= 4) {
-    session_.hub().mirror(Mirrored::SweepCurrentRange, index);
-    session_.hub().mirror(Mirrored::PmuCurrentRange, index);
-  }
+  setField(PmuField::Range, index >= 0 ? index : 0);
 }
 
 void PmuPage::onMeasure(int index) {
-  refreshChannels();
-  session_.words.pmuWord =
-      withField(session_.words.pmuWord, field(PmuField::Measure), index >= 0 ? index : 0);
-  showWord();
-  // The sweep window lists "voltage" first and "current" second.
-  if (index == 0) {
-    session_.hub().mirror(Mirrored::SweepMeasure, 1);
-  } else if (index == 1) {
-    session_.hub().mirror(Mirrored::SweepMeasure, 0);
-  }
-  if (index >= 0) {
-    session_.hub().mirror(Mirrored::PmuMeasure, index);
-  }
+  setField(PmuField::Measure, index >= 0 ? index : 0);
 }
 
 void PmuPage::onCompare(int index) {
-  refreshChannels();
   if (index >= 0) {
-    session_.words.pmuWord = withField(session_.words.pmuWord, field(PmuField::Compare), index);
-  }
-  showWord();
-  if (index >= 0) {
-    session_.hub().mirror(Mirrored::PmuCompare, index);
+    setField(PmuField::Compare, index);
+  } else {
+    compose([](StoredWords&) {});
   }
 }
 
 void PmuPage::onSystemForceSense(int index) {
-  refreshChannels();
   if (index >= 0) {
-    session_.words.pmuWord =
-        withField(session_.words.pmuWord, field(PmuField::SysForceSense), index);
+    setField(PmuField::SysForceSense, index);
+  } else {
+    compose([](StoredWords&) {});
   }
-  showWord();
 }
 
-void PmuPage::runStartUpSelections() {
-  range_->select(3);    // "±2mA"
-  measure_->select(1);  // "Measure Voltage"
-  compare_->select(0);  // "Compare Current"
+void PmuPage::showStartUpSelections() {
+  showSetting(range_, session_, bench::View::RegisterWindow, bench::Setting::CurrentRange);
+  showSetting(measure_, session_, bench::View::RegisterWindow, bench::Setting::Measure);
+  showSetting(compare_, session_, bench::View::RegisterWindow, bench::Setting::Compare);
 }
 
 void PmuPage::writeRegister() {
@@ -223,21 +202,20 @@ void PmuPage::writeRegister() {
   compare_->runHandler();
   systemForceSense_->runHandler();
   channelEnable_->runHandler();
-  StoredWords& w = session_.words;
-  w.pmuChannelsForWrite();
-  showWord();
+  session_.bench().composeWords([](StoredWords& w) { w.pmuChannelsForWrite(); });
+  const std::int32_t word = session_.words().pmuWord;
+  session_.showSerialWord(word);
   // The display shows what the chip holds: a word refused for want of a channel is not shown.
-  if (session_.sendPmuWord(w.pmuWord)) {
-    showPmuWord(w.pmuWord);
+  if (session_.sendPmuWord(word)) {
+    showPmuWord(word);
   }
 }
 
 void PmuPage::clearLatchedBits() {
-  StoredWords& w = session_.words;
-  w.pmuWord |= kClearBit;
-  session_.sendPmuWord(w.pmuWord);
-  w.pmuWord &= kClearOffMask;
-  session_.sendPmuWord(w.pmuWord);
+  session_.bench().composeWords([](StoredWords& w) { w.pmuWord |= kClearBit; });
+  session_.sendPmuWord(session_.words().pmuWord);
+  session_.bench().composeWords([](StoredWords& w) { w.pmuWord &= kClearOffMask; });
+  session_.sendPmuWord(session_.words().pmuWord);
 }
 
 }  // namespace kv4410::ui

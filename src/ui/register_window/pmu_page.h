@@ -3,6 +3,10 @@
 // selected channels with "WRITE PMU REGISTER".
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+
+#include "device/register_map.h"
+#include "device/stored_words.h"
 
 namespace kv4410::ui {
 
@@ -19,18 +23,20 @@ class PmuPage : public QWidget {
   void showPmuWord(std::int32_t code);
   BitDisplay* display() const { return display_; }
 
-  // Start-up: current range "±2mA", measure "Measure Voltage", compare "Compare Current".
-  void runStartUpSelections();
+  // After the start-up: the shared lists show the bench's range, measure and compare choices
+  // ("±2mA", "Measure Voltage", "Compare Current"), which the start-up composed.
+  void showStartUpSelections();
 
   // "WRITE PMU REGISTER" and this page's "CLEAR LATCHED BITS".
   void writeRegister();
   void clearLatchedBits();
 
  private:
-  // Replaces the channel bits by the present selection and clears bits 28..31.
-  void refreshChannels();
-  void showWord();
+  // Composes the PMU word (with the present channel selection and nothing above bit 27) and
+  // shows it in the serial-word field; nothing is sent.
+  void compose(const std::function<void(StoredWords&)>& edit);
   void setBit(int bit, bool on);
+  void setField(PmuField which, int index);
   void onForce(int index);
   void onRange(int index);
   void onMeasure(int index);

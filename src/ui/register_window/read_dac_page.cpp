@@ -116,16 +116,16 @@ ReadDacPage::ReadDacPage(RegisterWindowContext& context, QWidget* parent)
 
 void ReadDacPage::enterPage() {
   // R/W bit, PMU 3, x1 register of FIN level 0: the page's start-up selections.
-  context_.session().words.dacRequestWord |= 0x18C80000;
+  context_.session().bench().composeWords([](StoredWords& w) { w.dacRequestWord |= 0x18C80000; });
   showRequest();
 }
 
 void ReadDacPage::showRequest() {
-  context_.session().showSerialWord(context_.session().words.dacRequestWord);
+  context_.session().showSerialWord(context_.session().words().dacRequestWord);
 }
 
 void ReadDacPage::selectChannel(int channel) {
-  std::int32_t& word = context_.session().words.dacRequestWord;
+  std::int32_t word = context_.session().words().dacRequestWord;
   // A read request always carries the R/W bit and exactly one channel bit.
   word |= 0x10000000;
   word &= ~0x0F000000;
@@ -134,6 +134,7 @@ void ReadDacPage::selectChannel(int channel) {
   }
   word |= 1 << (24 + channel);
   rdac_->setBit(24 + channel, true);
+  context_.session().bench().composeWords([word](StoredWords& w) { w.dacRequestWord = word; });
   showRequest();
 }
 
@@ -144,7 +145,7 @@ void ReadDacPage::selectGroup(int index) {
     return;
   }
   const DacGroup group = kGroups[static_cast<std::size_t>(index)];
-  std::int32_t& word = context_.session().words.dacRequestWord;
+  std::int32_t word = context_.session().words().dacRequestWord;
   // Bits 21..19 carry the group; the level index in bits 18..16 stays as it was.
   word &= 0x1FC70000;
   word |= groupBase(group);
@@ -153,6 +154,7 @@ void ReadDacPage::selectGroup(int index) {
   cboCLLregset_->setVisible(twoLevels);
   cboRegset_->setEnabled(true);
   cboCurrentregset_->setEnabled(true);
+  context_.session().bench().composeWords([word](StoredWords& w) { w.dacRequestWord = word; });
   showRequest();
 }
 
@@ -161,9 +163,10 @@ void ReadDacPage::selectRegisterKind(int index) {
   if (index < 0 || index >= static_cast<int>(kModes.size())) {
     return;
   }
-  std::int32_t& word = context_.session().words.dacRequestWord;
+  std::int32_t word = context_.session().words().dacRequestWord;
   word &= 0x1F3F0000;
   word |= kModes[static_cast<std::size_t>(index)];
+  context_.session().bench().composeWords([word](StoredWords& w) { w.dacRequestWord = word; });
   showRequest();
 }
 
@@ -171,9 +174,10 @@ void ReadDacPage::selectCurrentLevel(int index) {
   if (index < 0 || index > kVoltageRangeLevel) {
     return;
   }
-  std::int32_t& word = context_.session().words.dacRequestWord;
+  std::int32_t word = context_.session().words().dacRequestWord;
   word &= 0x1FF80000;
   word |= index * 0x10000;
+  context_.session().bench().composeWords([word](StoredWords& w) { w.dacRequestWord = word; });
   showRequest();
 }
 
@@ -181,9 +185,10 @@ void ReadDacPage::selectCllLevel(int index) {
   if (index < 0 || index > 1) {
     return;
   }
-  std::int32_t& word = context_.session().words.dacRequestWord;
+  std::int32_t word = context_.session().words().dacRequestWord;
   word &= 0x1FF80000;
   word |= (index == 0 ? kCurrentRangesLevel : kVoltageRangeLevel) * 0x10000;
+  context_.session().bench().composeWords([word](StoredWords& w) { w.dacRequestWord = word; });
   showRequest();
 }
 
@@ -192,7 +197,7 @@ void ReadDacPage::readDac() {
   const std::uint32_t offsetAnswer = readBack(session, kReadOffsetDacRequest);
   txtOFFSET_->setText(hexText(offsetDacFromReadback(offsetAnswer), 8));
 
-  const std::int32_t word = session.words.dacRequestWord;
+  const std::int32_t word = session.words().dacRequestWord;
   const std::uint32_t answer = readBack(session, word);
   session.showSerialWord(word);
   showAnswer(context_, answer);

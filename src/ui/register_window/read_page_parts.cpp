@@ -18,8 +18,8 @@
 namespace kv4410::ui {
 
 std::uint32_t readBack(Session& session, std::int32_t requestWord) {
-  session.SPIout(requestWord);
-  return session.link().SPIRead();
+  // The request shows in the serial-word field as every word sent does.
+  return session.bench().readBack(requestWord).value_or(0);
 }
 
 std::int32_t answerWord(std::uint32_t answer) {

@@ -83,18 +83,19 @@ ReadPmuPage::ReadPmuPage(RegisterWindowContext& context, QWidget* parent)
 
 void ReadPmuPage::enterPage() {
   // PMU 3's bit; after another channel was chosen the word carries both (the chip's matter).
-  StoredWords& words = context_.session().words;
-  words.pmuRequestWord |= 0x18000000;
-  context_.session().showSerialWord(words.pmuRequestWord);
+  Session& session = context_.session();
+  session.bench().composeWords([](StoredWords& w) { w.pmuRequestWord |= 0x18000000; });
+  session.showSerialWord(session.words().pmuRequestWord);
 }
 
 void ReadPmuPage::selectChannel(int channel) {
-  context_.session().words.pmuRequestWord = pmuReadRequest(channel);
+  const std::int32_t word = pmuReadRequest(channel);
+  context_.session().bench().composeWords([word](StoredWords& w) { w.pmuRequestWord = word; });
 }
 
 void ReadPmuPage::readPmu() {
   Session& session = context_.session();
-  const std::int32_t word = session.words.pmuRequestWord;
+  const std::int32_t word = session.words().pmuRequestWord;
   const std::uint32_t answer = readBack(session, word);
   showAnswer(context_, answer);
   session.showSerialWord(word);

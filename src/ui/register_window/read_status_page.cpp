@@ -89,9 +89,9 @@ void ReadStatusPage::readAlarm() {
 void ReadStatusPage::clearLatchedBits() {
   // Bit 6 of a PMU write clears the latched alarms; it stays set in pmuWord, so every later PMU
   // write clears them again until the PMU page's own button takes the bit out.
-  std::int32_t& word = context_.session().words.pmuWord;
-  word |= 0x40;
-  context_.session().sendPmuWord(word);
+  Session& session = context_.session();
+  session.bench().composeWords([](StoredWords& w) { w.pmuWord |= 0x40; });
+  session.sendPmuWord(session.words().pmuWord);
 }
 
 }  // namespace kv4410::ui

@@ -46,8 +46,6 @@ const QString kSerialTooLarge =
 // channels enabled, force voltage, +-2mA, measure voltage, FIN connected, clamp and comparator
 // output on).
 constexpr std::int32_t kStartUpSysWord = 0x003FE4A0;
-constexpr std::int32_t kStartUpPmuWord = 0x0F21B300;
-constexpr std::int32_t kAllChannels = 0x0F000000;
 // Opening "WRITE SYSTEM CONTROL REG" sets the thermal shutdown enable (bit 5).
 constexpr std::int32_t kThermalEnableBit = 0x20;
 
@@ -218,16 +216,10 @@ QWidget* RegisterWindow::buildCommonControls() {
 }
 
 void RegisterWindow::startUp() {
-  StoredWords& w = session_.words;
-  // No message box for a refused PMU word while the start-up runs: until step 5 selects the
-  // channels, words composed here (and by windows started from here) carry no channel bit.
+  // No message box for a refused PMU word while the start-up runs.
   Session::QuietScope quiet(session_);
 
-  // 1. Board connection and firmware.
-  session_.link().LoadUSB(session_.firmware.path);
-  session_.boardStarted();
-
-  // 2. Both page controls on their first page (no page-change rules run).
+  // Both page controls on their first page (no page-change rules run).
   {
     const QSignalBlocker block(pages_);
     pages_->setCurrentIndex(kPageWriteSystem);
@@ -236,25 +228,22 @@ void RegisterWindow::startUp() {
     }
   }
 
-  // 3. The system control register, written twice.
-  w.sysWord |= kStartUpSysWord;
-  session_.SPIout(w.sysWord);
-  session_.showSerialWord(w.sysWord);
-  session_.SPIout(w.sysWord);
-  systemPage_->showSystemWord(w.sysWord);
+  // The bench's start-up: the board connection and firmware, the system control register
+  // twice, the first selections of every list (the PMU control window's words among them),
+  // every channel's PMU register and the compensation switches.
+  bench::Bench& bench = session_.bench();
+  session_.report(bench.startUp(session_.firmware.path));
+  session_.boardStarted();
 
-  // 4. First selections: they compose the stored words and bring the other windows in step.
-  pmuPage_->runStartUpSelections();
-  systemPage_->runStartUpSelections();
-
-  // 5. All four channels.
-  w.chanBits = kAllChannels;
+  // What the start-up did, as this window shows it: the system control word as first written,
+  // the lists' first selections, all four channels (fixed), the last PMU word written.
+  const StoredWords& w = session_.words();
+  systemPage_->showSystemWord(kStartUpSysWord);
+  pmuPage_->showStartUpSelections();
+  systemPage_->showStartUpSelections();
   for (Selector* box : channels_) {
     box->button()->setEnabled(false);
   }
-
-  // 6. Every channel's PMU register.
-  w.pmuWord |= kStartUpPmuWord;
   WindowHub& hub = session_.hub();
   if (hub.available(WindowId::PmuControl)) {
     if (auto* pmuControl = dynamic_cast<PmuControlApi*>(hub.window(WindowId::PmuControl))) {
@@ -262,18 +251,10 @@ void RegisterWindow::startUp() {
     }
   }
   session_.showSerialWord(w.pmuWord);
-  session_.sendPmuWord(w.pmuWord);
   pmuPage_->showPmuWord(w.pmuWord);
-
-  // 7.
   systemPage_->enableComparatorBoxes();
   readAdc_->setVisible(true);
 
-  // 8. Compensation switches: 220pF feed-forward, 100pF compensation.
-  session_.link().setCFeedforward(1);
-  session_.link().setCComp(1);
-
-  // 9.
   refreshMenus_();
   show();
   if (hub.available(WindowId::PmuControl)) {
@@ -294,7 +275,8 @@ void RegisterWindow::showDacPage(int dacSubPage) {
 }
 
 void RegisterWindow::onPageChanged(int page) {
-  StoredWords& w = session_.words;
+  bench::Bench& bench = session_.bench();
+  const StoredWords& w = session_.words();
   session_.showSerialWord(w.sysWord);
   auto channelBoxes = [this](bool visible) {
     for (Selector* box : channels_) {
@@ -309,21 +291,21 @@ void RegisterWindow::onPageChanged(int page) {
       loadFrame_->setVisible(true);
       channelFrame_->setVisible(true);
       channelBoxes(false);  // the system control register has no channel bits
-      w.sysWord |= kThermalEnableBit;
+      bench.composeWords([](StoredWords& words) { words.sysWord |= kThermalEnableBit; });
       session_.showSerialWord(w.sysWord);
       break;
     case kPageWritePmu:
       loadFrame_->setVisible(true);
       channelFrame_->setVisible(true);
       channelBoxes(true);
-      w.pmuWord |= w.chanBits;
+      bench.composeWords([](StoredWords& words) { words.pmuWord |= words.chanBits; });
       session_.showSerialWord(w.pmuWord);
       break;
     case kPageWriteDac:
       loadFrame_->setVisible(true);
       channelFrame_->setVisible(true);
       channelBoxes(true);
-      w.dacWord |= w.chanBits;
+      bench.composeWords([](StoredWords& words) { words.dacWord |= words.chanBits; });
       session_.showSerialWord(w.dacWord);
       break;
     case kPageReadPmu:
@@ -349,11 +331,13 @@ void RegisterWindow::onPageChanged(int page) {
 }
 
 void RegisterWindow::onChannel(int channel, bool ticked) {
-  StoredWords& w = session_.words;
   const auto bit = static_cast<std::int32_t>(channelBit(channel));
-  w.chanBits = ticked ? (w.chanBits | bit) : (w.chanBits & ~bit);
-  w.refreshPmuChannels();
-  w.dacRequestWord |= w.chanBits;
+  session_.bench().composeWords([bit, ticked](StoredWords& w) {
+    w.chanBits = ticked ? (w.chanBits | bit) : (w.chanBits & ~bit);
+    w.refreshPmuChannels();
+    w.dacRequestWord |= w.chanBits;
+  });
+  const StoredWords& w = session_.words();
   session_.showSerialWord(w.pmuWord);
   // The DAC page's input display follows the channels; a page not built yet shows them when
   // it is.
@@ -437,30 +421,30 @@ void RegisterWindow::closeEvent(QCloseEvent* event) {
 }
 
 void RegisterWindow::onReset() {
-  session_.link().resetChip();
-  session_.showSerialWord(0);
-}
-
-void RegisterWindow::onPulseLoad() {
-  session_.link().pulseLoad();
-  // Ticking the box drives /LOAD high through its own handler when it was low.
-  loadSelector_->select(1);
-  loadBox_->setText(QStringLiteral("/LOAD is high"));
-}
-
-void RegisterWindow::onLoadLine(bool high) {
-  if (high) {
-    session_.link().loadHigh();
-    loadBox_->setText(QStringLiteral("/LOAD is high"));
-  } else {
-    session_.link().loadLow();
-    loadBox_->setText(QStringLiteral("/LOAD is low"));
+  if (session_.report(session_.bench().resetChip())) {
+    session_.showSerialWord(0);
   }
 }
 
+void RegisterWindow::onPulseLoad() {
+  // The pulse leaves /LOAD high, driving it high when it was low.
+  if (session_.report(session_.bench().pulseLoad())) {
+    loadSelector_->show(1);
+    loadBox_->setText(QStringLiteral("/LOAD is high"));
+  }
+}
+
+void RegisterWindow::onLoadLine(bool high) {
+  if (!session_.report(session_.bench().setLoadHigh(high))) {
+    return;
+  }
+  loadBox_->setText(high ? QStringLiteral("/LOAD is high") : QStringLiteral("/LOAD is low"));
+}
+
 void RegisterWindow::onReadAdc() {
-  const std::uint16_t reading = session_.link().readAdcNow();
-  showReadField(hexText(reading, 6));
+  if (const std::optional<std::uint16_t> reading = session_.bench().readAdc()) {
+    showReadField(hexText(*reading, 6));
+  }
 }
 
 }  // namespace kv4410::ui

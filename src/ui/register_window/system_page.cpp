@@ -11,10 +11,10 @@
 #include "device/register_map.h"
 #include "ui/common/bit_display.h"
 #include "ui/common/measout_warning.h"
-#include "ui/common/mirrored_selectors.h"
 #include "ui/common/register_fields.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/setting_lists.h"
 #include "ui/common/widgets.h"
 
 namespace kv4410::ui {
@@ -110,12 +110,14 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   // GAIN SETTING: MEASOUT gain and current-measure gain.
   auto* gainFrame = makeGroup(this, QStringLiteral("fraGAIN"), QStringLiteral("GAIN SETTING"));
   auto* gainLayout = new QVBoxLayout(gainFrame);
-  measoutGain_ = makeMirroredList(gainFrame, session_, Mirrored::RegisterMeasoutGain,
-                                  QStringLiteral("MEASOUT GAIN =0.2"),
-                                  [this](int index) { onMeasoutGain(index); });
-  currentGain_ = makeMirroredList(gainFrame, session_, Mirrored::RegisterCurrentGain,
-                                  QStringLiteral("I MEAS GAIN = 10"),
-                                  [this](int index) { onCurrentGain(index); });
+  using bench::Setting;
+  const bench::View view = bench::View::RegisterWindow;
+  measoutGain_ = makeSettingList(gainFrame, session_, view, Setting::MeasoutGain,
+                                 QStringLiteral("MEASOUT GAIN =0.2"),
+                                 {[this](int index) { onMeasoutGain(index); }, {}});
+  currentGain_ = makeSettingList(gainFrame, session_, view, Setting::CurrentGain,
+                                 QStringLiteral("I MEAS GAIN = 10"),
+                                 {[this](int index) { onCurrentGain(index); }, {}});
   gainLayout->addWidget(measoutGain_->list(), 0, Qt::AlignLeft);
   gainLayout->addWidget(currentGain_->list(), 0, Qt::AlignLeft);
   gainLayout->addStretch(1);
@@ -124,9 +126,9 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   auto* thermalFrame =
       makeGroup(this, QStringLiteral("fraTHERMAL"), QStringLiteral("DIE THERMAL SHUTDOWN"));
   auto* thermalLayout = new QVBoxLayout(thermalFrame);
-  thermal_ =
-      makeMirroredList(thermalFrame, session_, Mirrored::RegisterThermal,
-                       QStringLiteral("TJ = 130degC"), [this](int index) { onThermal(index); });
+  thermal_ = makeSettingList(thermalFrame, session_, view, Setting::Thermal,
+                             QStringLiteral("TJ = 130degC"),
+                             {[this](int index) { onThermal(index); }, {}});
   thermalLayout->addWidget(thermal_->list(), 0, Qt::AlignLeft);
   thermalLayout->addStretch(1);
   grid->addWidget(thermalFrame, 1, 2);
@@ -134,8 +136,9 @@ SystemPage::SystemPage(Session& session, QWidget* parent) : QWidget(parent), ses
   auto* latchFrame =
       makeGroup(this, QStringLiteral("fraLATCHED"), QStringLiteral("OPEN DRAIN ALARMS"));
   auto* latchLayout = new QVBoxLayout(latchFrame);
-  latch_ = makeMirroredList(latchFrame, session_, Mirrored::RegisterLatched,
-                            QStringLiteral("UNLATCHED"), [this](int index) { onLatch(index); });
+  latch_ =
+      makeSettingList(latchFrame, session_, view, Setting::AlarmLatch, QStringLiteral("UNLATCHED"),
+                      {[this](int index) { onLatch(index); }, {}});
   latchLayout->addWidget(latch_->list(), 0, Qt::AlignLeft);
   latchLayout->addStretch(1);
   grid->addWidget(latchFrame, 1, 3);
@@ -156,87 +159,81 @@ void SystemPage::showSystemWord(std::int32_t code) {
   display_->showWord(code);
 }
 
-void SystemPage::showWord() {
-  session_.showSerialWord(session_.words.sysWord);
+void SystemPage::compose(const std::function<void(StoredWords&)>& edit) {
+  session_.bench().composeWords(edit);
+  session_.showSerialWord(session_.words().sysWord);
 }
 
 void SystemPage::setBit(int bit, bool on) {
-  std::int32_t& word = session_.words.sysWord;
   const std::int32_t mask = std::int32_t{1} << bit;
-  word = on ? (word | mask) : (word & ~mask & kClearHighBits);
-  showWord();
+  compose([mask, on](StoredWords& w) {
+    w.sysWord = on ? (w.sysWord | mask) : (w.sysWord & ~mask & kClearHighBits);
+  });
 }
 
 void SystemPage::onDutGnd(int index) {
   const FieldDef& field = kv4410::field(SysField::Dutgnd);
-  if (index >= 0) {
-    session_.words.sysWord =
-        withField(session_.words.sysWord, field, listValue(field, index)) & kClearHighBits;
-  }
-  showWord();
+  compose([&field, index](StoredWords& w) {
+    if (index >= 0) {
+      w.sysWord = withField(w.sysWord, field, listValue(field, index)) & kClearHighBits;
+    }
+  });
 }
 
+// The shared lists compose their field here; a value of the setting then goes to the bench,
+// which brings every window in step and sends the PMU control window's word.
 void SystemPage::onMeasoutGain(int index) {
-  if (index >= 0) {
-    session_.words.sysWord = static_cast<std::int32_t>(composeMeasoutGainList(
-                                 static_cast<std::uint32_t>(session_.words.sysWord), index)) &
-                             kClearHighBits;
-  }
-  showWord();
+  compose([index](StoredWords& w) {
+    if (index >= 0) {
+      w.sysWord = static_cast<std::int32_t>(
+                      composeMeasoutGainList(static_cast<std::uint32_t>(w.sysWord), index)) &
+                  kClearHighBits;
+    }
+  });
   // Gain 1 can drive MEASOUT beyond the 5 V input of the board's ADC.
   if (index == 1) {
     showMeasoutWarning(session_);
-  }
-  if (index >= 0) {
-    session_.hub().mirror(Mirrored::PmuMeasoutGain, index);
   }
 }
 
 void SystemPage::onCurrentGain(int index) {
   const FieldDef& field = kv4410::field(SysField::Gain0);
-  if (index >= 0) {
-    session_.words.sysWord =
-        withField(session_.words.sysWord, field, listValue(field, index)) & kClearHighBits;
-  }
-  showWord();
-  if (index >= 0) {
-    session_.hub().mirror(Mirrored::PmuCurrentGain, index);
-  }
+  compose([&field, index](StoredWords& w) {
+    if (index >= 0) {
+      w.sysWord = withField(w.sysWord, field, listValue(field, index)) & kClearHighBits;
+    }
+  });
 }
 
 void SystemPage::onThermal(int index) {
   // With no entry chosen the list still clears its bits.
-  std::int32_t& word = session_.words.sysWord;
-  word = static_cast<std::int32_t>(composeThermalList(static_cast<std::uint32_t>(word), index)) &
-         kClearHighBits;
-  showWord();
-  if (index >= 0) {
-    session_.hub().mirror(Mirrored::PmuThermal, index);
-  }
+  compose([index](StoredWords& w) {
+    w.sysWord = static_cast<std::int32_t>(
+                    composeThermalList(static_cast<std::uint32_t>(w.sysWord), index)) &
+                kClearHighBits;
+  });
 }
 
 void SystemPage::onLatch(int index) {
-  std::int32_t& word = session_.words.sysWord;
-  word = static_cast<std::int32_t>(composeLatchList(static_cast<std::uint32_t>(word), index));
-  if (index == 0) {
-    word &= kClearHighBits;
-  }
-  showWord();
-  if (index >= 0) {
-    session_.hub().mirror(Mirrored::PmuLatched, index);
-  }
+  compose([index](StoredWords& w) {
+    w.sysWord =
+        static_cast<std::int32_t>(composeLatchList(static_cast<std::uint32_t>(w.sysWord), index));
+    if (index == 0) {
+      w.sysWord &= kClearHighBits;
+    }
+  });
 }
 
-void SystemPage::runStartUpSelections() {
-  for (Selector* alarm : alarms_) {
-    alarm->runHandler();
-  }
-  forceSense10k_->runHandler();
-  dutGnd_->select(1);       // "DUTGND PER DEVICE"
-  measoutGain_->select(0);  // "MEASOUT GAIN =0.2"
-  currentGain_->select(0);  // "I MEAS GAIN = 10"
-  thermal_->select(2);      // "TJ = 130degC"
-  latch_->select(0);        // "UNLATCHED"
+void SystemPage::showStartUpSelections() {
+  // The start-up composed the alarm boxes, the 10k switch and DUTGND as these controls show
+  // them; the shared lists show the bench's settings.
+  dutGnd_->show(1);  // "DUTGND PER DEVICE"
+  using bench::Setting;
+  const bench::View view = bench::View::RegisterWindow;
+  showSetting(measoutGain_, session_, view, Setting::MeasoutGain);  // "MEASOUT GAIN =0.2"
+  showSetting(currentGain_, session_, view, Setting::CurrentGain);  // "I MEAS GAIN = 10"
+  showSetting(thermal_, session_, view, Setting::Thermal);          // "TJ = 130degC"
+  showSetting(latch_, session_, view, Setting::AlarmLatch);         // "UNLATCHED"
 }
 
 void SystemPage::enableComparatorBoxes() {
@@ -263,8 +260,8 @@ void SystemPage::writeRegister() {
   currentGain_->runHandler();
   thermal_->runHandler();
   latch_->runHandler();
-  session_.SPIout(session_.words.sysWord);
-  showSystemWord(session_.words.sysWord);
+  session_.SPIout(session_.words().sysWord);
+  showSystemWord(session_.words().sysWord);
 }
 
 }  // namespace kv4410::ui

@@ -4,6 +4,9 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
+
+#include "device/stored_words.h"
 
 namespace kv4410::ui {
 
@@ -20,8 +23,8 @@ class SystemPage : public QWidget {
   void showSystemWord(std::int32_t code);
   BitDisplay* display() const { return display_; }
 
-  // Start-up: the alarm and 10k handlers run once, the lists take their first selections.
-  void runStartUpSelections();
+  // After the start-up: the lists show what the start-up composed.
+  void showStartUpSelections();
   // Start-up: the four comparator check boxes become usable.
   void enableComparatorBoxes();
 
@@ -29,7 +32,8 @@ class SystemPage : public QWidget {
   void writeRegister();
 
  private:
-  void showWord();
+  // Composes the system word and shows it in the serial-word field; nothing is sent.
+  void compose(const std::function<void(StoredWords&)>& edit);
   void setBit(int bit, bool on);
   void onMeasoutGain(int index);
   void onCurrentGain(int index);

@@ -25,10 +25,10 @@
 #include "measure/sweep_engine.h"
 #include "ui/common/entry_checks.h"
 #include "ui/common/message_sink.h"
-#include "ui/common/mirrored_selectors.h"
 #include "ui/common/run_driver.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/setting_lists.h"
 #include "ui/common/widgets.h"
 #include "ui/common/window_menus.h"
 #include "ui/sweeps/run_tab.h"
@@ -78,16 +78,29 @@ SweepWindow::SweepWindow(Session& session, QWidget* parent)
   connect(driver_.get(), &RunDriver::finished, this, [this] { showRunEnd(); });
   connect(cmdSTOP_, &QPushButton::clicked, this, [this] {
     if (active_ != nullptr) {
-      active_->stop();
+      session_.bench().stopRun();
     }
   });
   resize(1180, 760);
 }
 
 SweepWindow::~SweepWindow() {
-  // A run that was under way when the window went gives the board back.
-  session_.releaseBoard(Session::RunKind::Sweep);
-  session_.releaseBoard(Session::RunKind::TimeRun);
+  // A run that was under way when the window went ends at its next row.
+  if (active_ != nullptr) {
+    session_.bench().stopRun();
+    session_.bench().runToEnd();
+  }
+  for (const auto& unsubscribe : unsubscribe_) {
+    unsubscribe();
+  }
+}
+
+const measure::SweepRun* SweepWindow::lastSweep() const {
+  return session_.bench().sweepRun();
+}
+
+const measure::TimeRun* SweepWindow::lastTimeRun() const {
+  return session_.bench().timeRun();
 }
 
 QWidget* SweepWindow::buildSideControls() {
@@ -101,15 +114,16 @@ QWidget* SweepWindow::buildSideControls() {
   auto* measureFrame =
       makeGroup(side, QStringLiteral("fraMeasureVI"), QStringLiteral("MEASURE VOLTAGE/CURRENT"));
   selMeasureVI_ =
-      makeMirroredList(measureFrame, session_, Mirrored::SweepMeasure,
-                       QStringLiteral("Measure Voltage"), [this](int i) { onMeasure(i); });
+      makeSettingList(measureFrame, session_, bench::View::SweepWindow, bench::Setting::Measure,
+                      QStringLiteral("Measure Voltage"), {{}, [this] { showMeasure(); }});
   (new QVBoxLayout(measureFrame))->addWidget(selMeasureVI_->list());
   layout->addWidget(measureFrame);
 
   auto* rangeFrame =
       makeGroup(side, QStringLiteral("fraCurrentRange"), QStringLiteral("CURRENT RANGE"));
-  selSweepI_ = makeMirroredList(rangeFrame, session_, Mirrored::SweepCurrentRange,
-                                QStringLiteral("5uA"), [this](int i) { onSweepRange(i); });
+  selSweepI_ =
+      makeSettingList(rangeFrame, session_, bench::View::SweepWindow, bench::Setting::CurrentRange,
+                      QStringLiteral("5uA"), {{}, [this] { showSweepWord(); }});
   (new QVBoxLayout(rangeFrame))->addWidget(selSweepI_->list());
   layout->addWidget(rangeFrame);
 
@@ -119,7 +133,7 @@ QWidget* SweepWindow::buildSideControls() {
   for (int i = 0; i < 4; ++i) {
     PMUCHSEL_[i] = makeCheck(channelFrame, QStringLiteral("PMUCHSEL_%1").arg(i),
                              QStringLiteral("PMU %1").arg(i));
-    new Selector(
+    channelBoxes_[static_cast<std::size_t>(i)] = new Selector(
         PMUCHSEL_[i], true, [this, i](int on) { onChannel(i, on != 0); }, s);
     channelLayout->addWidget(PMUCHSEL_[i], i / 2, i % 2);
   }
@@ -272,55 +286,65 @@ void SweepWindow::connectTab(RunTab* tab, bool sweep) {
 // ---- start-up and handlers ------------------------------------------------------------------
 
 void SweepWindow::startUp() {
-  // The charts start without point handles; each list starts from the choice the other
-  // windows mirrored here before this window was built, or from its first item.
+  // The charts start without point handles; the lists and boxes show the bench's settings,
+  // and follow them from now on.
   sweepTab_->chart()->setHandles(false);
   timeTab_->chart()->setHandles(false);
-  session_.hub().startSelector(Mirrored::SweepCurrentRange, 0);
-  session_.hub().startSelector(Mirrored::SweepMeasure, 0);
-  session_.sweep.sweepChanBits = kAllChannels;
+  const bench::Bench& bench = session_.bench();
+  showSetting(selSweepI_, session_, bench::View::SweepWindow, bench::Setting::CurrentRange);
+  showMeasure();
+  showSweepWord();
+  showChannels();
+  showDelays();
+  const auto channels = bench.sweepChannels().subscribe([this](std::uint8_t) { showChannels(); });
+  const auto cycle = bench.cycleDelay().subscribe([this](int) { showDelays(); });
+  const auto sample = bench.sampleDelay().subscribe([this](int) { showDelays(); });
+  unsubscribe_.push_back([&bench, channels, cycle, sample] {
+    bench.sweepChannels().unsubscribe(channels);
+    bench.cycleDelay().unsubscribe(cycle);
+    bench.sampleDelay().unsubscribe(sample);
+  });
 }
 
-void SweepWindow::onSweepRange(int index) {
-  if (index < 0) {
-    return;
-  }
-  measure::SweepState& sweep = session_.sweep;
-  sweep.sweepPmuWord = measure::withSweepRange(sweep.sweepPmuWord, index);
-  session_.conversion.rangeIndex = static_cast<std::int16_t>(index);
-  session_.hub().mirror(Mirrored::PmuCurrentRange, index);
-  session_.hub().mirror(Mirrored::RegisterCurrentRange, index);
-  Text1_->setText(hexText(sweep.sweepPmuWord, 8));
+void SweepWindow::showSweepWord() {
+  Text1_->setText(hexText(session_.bench().sweepState().sweepPmuWord, 8));
 }
 
-void SweepWindow::onMeasure(int index) {
-  if (index < 0) {
-    return;
+void SweepWindow::showMeasure() {
+  // The die temperature and Hi-Z choices of the other windows are no sweep measure: the list
+  // shows what the sweep measures, which they leave as it was.
+  const bool voltage = session_.bench().sweepState().measureMode == measure::MeasureMode::Voltage;
+  selMeasureVI_->show(session_.bench()
+                          .indexIn(bench::View::SweepWindow, bench::Setting::Measure)
+                          .value_or(voltage ? 0 : 1));
+  showSweepWord();
+}
+
+void SweepWindow::showChannels() {
+  const std::uint8_t channels = session_.bench().sweepChannels().value();
+  for (int i = 0; i < 4; ++i) {
+    channelBoxes_[static_cast<std::size_t>(i)]->show((channels >> i) & 1U);
   }
-  measure::SweepState& sweep = session_.sweep;
-  sweep.measureMode = index == 0 ? measure::MeasureMode::Voltage : measure::MeasureMode::Current;
-  sweep.sweepPmuWord = measure::withSweepMeasure(sweep.sweepPmuWord, sweep.measureMode);
-  // This list has voltage first; the other windows list "Measure Current" (0) first.
-  const int otherIndex = index == 0 ? 1 : 0;
-  session_.hub().mirror(Mirrored::RegisterMeasure, otherIndex);
-  session_.hub().mirror(Mirrored::PmuMeasure, otherIndex);
-  Text1_->setText(hexText(sweep.sweepPmuWord, 8));
+}
+
+void SweepWindow::showDelays() {
+  const bench::Bench& bench = session_.bench();
+  selDela_->show(bench.cycleDelay().value());
+  selMDelay_->show(bench.sampleDelay().value());
 }
 
 void SweepWindow::onChannel(int index, bool ticked) {
-  StoredWords& w = session_.words;
-  std::int32_t& bits = session_.sweep.sweepChanBits;
-  const std::int32_t bit = std::int32_t{1} << (24 + index);
-  bits = ticked ? (bits | bit) : (bits & ~bit);
+  const auto bit = static_cast<std::uint8_t>(1U << index);
+  const std::uint8_t now = session_.bench().sweepChannels().value();
   // Only this window's selection: the register window's chanBits stay as they are.
-  w.pmuWord = (w.pmuWord & 0x00FFFFFF) | bits;
-  w.dacRequestWord |= bits;
-  Text1_->setText(hexText(w.pmuWord, 8));
+  session_.report(session_.bench().setSweepChannels(
+      static_cast<std::uint8_t>(ticked ? (now | bit) : (now & ~bit))));
+  Text1_->setText(hexText(session_.words().pmuWord, 8));
 }
 
 void SweepWindow::onReference(int index, bool selected) {
   if (selected) {
-    session_.conversion.vref = index == 0 ? 5.0F : 2.5F;
+    session_.bench().setVref(index == 0 ? 5.0F : 2.5F);
   }
 }
 
@@ -329,11 +353,10 @@ void SweepWindow::onHandles(bool ticked) {
 }
 
 void SweepWindow::onDelay(bool sampleChosen) {
-  measure::RunDelays& delays = session_.sweep.delays;
   if (sampleChosen) {
-    delays.chooseSample(selDela_->index(), selMDelay_->index());
+    session_.report(session_.bench().setSampleDelay(selMDelay_->index()));
   } else {
-    delays.chooseCycle(selDela_->index());
+    session_.report(session_.bench().setCycleDelay(selDela_->index()));
   }
 }
 
@@ -377,7 +400,7 @@ void SweepWindow::setRunning(bool running) {
 void SweepWindow::closeEvent(QCloseEvent* event) {
   // A run stops at its next row when its window closes; the window itself is only hidden.
   if (active_ != nullptr) {
-    active_->stop();
+    session_.bench().stopRun();
   }
   QMainWindow::closeEvent(event);
 }

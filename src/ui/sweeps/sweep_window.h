@@ -1,13 +1,15 @@
 #pragma once
 // The sweep window, captioned "Voltage/Current/Time Sweeps": sets up and starts the voltage
 // sweep and the measurement versus time, shows their readings live in two lists and two strip
-// charts, picks single points, and copies or saves a list. Its current-range and measure lists
-// are mirrored with the register window and the PMU control window.
+// charts, picks single points, and copies or saves a list. Its current-range and measure lists,
+// channel boxes and delays are bound to the bench's settings, which the other windows share.
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "measure/sweep_engine.h"
 #include "ui/common/window_hub.h"
@@ -40,8 +42,8 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
 
   bool running() const;
   // The last runs of each kind (kept for point picking and saving); nullptr before the first.
-  const measure::SweepRun* lastSweep() const { return sweep_.get(); }
-  const measure::TimeRun* lastTimeRun() const { return timeRun_.get(); }
+  const measure::SweepRun* lastSweep() const;
+  const measure::TimeRun* lastTimeRun() const;
   // Writes the sweep's (or the time run's) list with its description to `path`; on failure
   // returns the reason, and nothing in the window changes.
   std::optional<QString> saveCsv(bool sweepList, const QString& path) const;
@@ -59,8 +61,11 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   RunTab* buildTimeTab();
   void connectTab(RunTab* tab, bool sweep);
 
-  void onSweepRange(int index);
-  void onMeasure(int index);
+  // What the window shows of the bench's settings.
+  void showSweepWord();
+  void showMeasure();
+  void showChannels();
+  void showDelays();
   void onChannel(int index, bool ticked);
   void onReference(int index, bool selected);
   void onHandles(bool ticked);
@@ -74,8 +79,8 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   void plotSweep();
   void plotTimeRun();
   float chosenReference() const;
-  measure::Run::PreparationSteps preparationSteps(bool reevaluateChannel0);
-  void startRun(measure::Run* run, RunTab* tab);
+  measure::RunDescription describeRun(const char* kind, float vref) const;
+  void startRun(const measure::Run* run, RunTab* tab);
   // `now`: at the run's end, whatever the time since the last update.
   void showProgress(bool now = false);
   void showRunEnd();
@@ -85,9 +90,9 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
 
   Session& session_;
   std::unique_ptr<RunDriver> driver_;
-  std::unique_ptr<measure::SweepRun> sweep_;
-  std::unique_ptr<measure::TimeRun> timeRun_;
-  measure::Run* active_ = nullptr;
+  const measure::Run* active_ = nullptr;  // the bench's run this window started
+  std::array<Selector*, 4> channelBoxes_{};
+  std::vector<std::function<void()>> unsubscribe_;  // from the bench's settings
   RunTab* activeTab_ = nullptr;
   int linesShown_ = 0;
   // The rows the live chart has drawn, and their single-precision extremes.

@@ -75,7 +75,7 @@ bool SweepWindow::running() const {
 }
 
 float SweepWindow::chosenReference() const {
-  float vref = session_.conversion.vref;
+  float vref = session_.conversion().vref;
   if (optRef_[0]->isChecked()) {
     vref = 5.0F;
   }
@@ -83,21 +83,6 @@ float SweepWindow::chosenReference() const {
     vref = 2.5F;
   }
   return vref;
-}
-
-// The window's part of a run's preparation, taken by the run at its place in the sequence (after
-// the readbacks): PMU 0 re-evaluated (sweep only), then the range and measure handlers for their
-// present items, which also forward them to the other windows.
-measure::Run::PreparationSteps SweepWindow::preparationSteps(bool reevaluateChannel0) {
-  measure::Run::PreparationSteps steps;
-  if (reevaluateChannel0) {
-    steps.channels = [this] { onChannel(0, PMUCHSEL_[0]->isChecked()); };
-  }
-  steps.selections = [this] {
-    selSweepI_->runHandler();
-    selMeasureVI_->runHandler();
-  };
-  return steps;
 }
 
 void SweepWindow::plotSweep() {
@@ -123,25 +108,17 @@ void SweepWindow::plotSweep() {
                 qtext(refusal->message));
     return;
   }
-  if (!session_.claimBoard(Session::RunKind::Sweep)) {
+  if (!session_.boardFreeFor(Session::RunKind::Sweep)) {
+    return;
+  }
+  // PLOT takes the sweep's channel boxes again: their channels replace the PMU word's.
+  const float vref = chosenReference();
+  if (!session_.report(session_.bench().startSweep(request, vref))) {
     return;
   }
   sweepTab_->clearResults();
-  const measure::RunSettings settings{chosenReference(), std::max(0, selSweepI_->index())};
-  sweep_ = std::make_unique<measure::SweepRun>(
-      measure::RunContext{session_.link(), session_, session_.words, session_.conversion,
-                          session_.sweep, session_.clock()},
-      settings, request);
-  sweep_->setPreparationSteps(preparationSteps(true));
-  sweepDescription_ = {"Voltage sweep",
-                       "",
-                       settings.vref,
-                       0,
-                       settings.rangeIndex,
-                       session_.sweep.measureMode,
-                       session_.sweep.sweepChanBits,
-                       session_.sweep.delays};
-  startRun(sweep_.get(), sweepTab_);
+  sweepDescription_ = describeRun("Voltage sweep", vref);
+  startRun(session_.bench().sweepRun(), sweepTab_);
 }
 
 void SweepWindow::plotTimeRun() {
@@ -157,28 +134,31 @@ void SweepWindow::plotTimeRun() {
     rejectEntry(txtForceV_, session_.messages(), qtext(refusal->message));
     return;
   }
-  if (!session_.claimBoard(Session::RunKind::TimeRun)) {
+  if (!session_.boardFreeFor(Session::RunKind::TimeRun)) {
+    return;
+  }
+  const float vref = chosenReference();
+  if (!session_.report(session_.bench().startTimeRun(*force, vref))) {
     return;
   }
   timeTab_->clearResults();
-  const measure::RunSettings settings{chosenReference(), std::max(0, selSweepI_->index())};
-  timeRun_ = std::make_unique<measure::TimeRun>(
-      measure::RunContext{session_.link(), session_, session_.words, session_.conversion,
-                          session_.sweep, session_.clock()},
-      settings, *force);
-  timeRun_->setPreparationSteps(preparationSteps(false));
-  timeDescription_ = {"Measure versus time",
-                      "",
-                      settings.vref,
-                      0,
-                      settings.rangeIndex,
-                      session_.sweep.measureMode,
-                      session_.sweep.sweepChanBits,
-                      session_.sweep.delays};
-  startRun(timeRun_.get(), timeTab_);
+  timeDescription_ = describeRun("Measure versus time", vref);
+  startRun(session_.bench().timeRun(), timeTab_);
 }
 
-void SweepWindow::startRun(measure::Run* run, RunTab* tab) {
+measure::RunDescription SweepWindow::describeRun(const char* kind, float vref) const {
+  const measure::SweepState& sweep = session_.bench().sweepState();
+  return {kind,
+          "",
+          vref,
+          0,
+          static_cast<int>(session_.bench().currentRange().value()),
+          sweep.measureMode,
+          sweep.sweepChanBits,
+          sweep.delays};
+}
+
+void SweepWindow::startRun(const measure::Run* run, RunTab* tab) {
   active_ = run;
   activeTab_ = tab;
   linesShown_ = 0;
@@ -190,9 +170,9 @@ void SweepWindow::startRun(measure::Run* run, RunTab* tab) {
   setRunning(true);
   session_.holdSerialWord(true);
   const QDateTime started = QDateTime::currentDateTime();
-  (run == sweep_.get() ? sweepDescription_ : timeDescription_).dateTime =
+  (run == lastSweep() ? sweepDescription_ : timeDescription_).dateTime =
       started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
-  driver_->start([this] { return active_->advance(); });
+  driver_->start([this] { return session_.bench().advanceRun(); });
 }
 
 void SweepWindow::showProgress(bool now) {
@@ -222,12 +202,12 @@ void SweepWindow::showProgress(bool now) {
   }
   lblREADSPI_->setText(hexText(active_->lastAdcCode(), 1));
   Text1_->setText(hexText(active_->writeWord(), 1));
-  if (active_ == sweep_.get()) {
-    txtstart_->setText(hexText(sweep_->startCode(), 1));
-    txtend_->setText(hexText(sweep_->endCode(), 1));
-    txtstepcode_->setText(hexText(sweep_->stepCode(), 1));
+  if (active_ == lastSweep()) {
+    txtstart_->setText(hexText(lastSweep()->startCode(), 1));
+    txtend_->setText(hexText(lastSweep()->endCode(), 1));
+    txtstepcode_->setText(hexText(lastSweep()->stepCode(), 1));
   } else {
-    txtForceC_->setText(hexText(timeRun_->forceCode(), 1));
+    txtForceC_->setText(hexText(lastTimeRun()->forceCode(), 1));
   }
   const auto planned = static_cast<int>(std::max<std::size_t>(active_->stepsPlanned(), 1));
   prgRun_->setRange(0, planned);
@@ -246,7 +226,7 @@ void SweepWindow::drawLive() {
   if (rows == 0) {
     return;
   }
-  const bool isSweep = active_ == sweep_.get();
+  const bool isSweep = active_ == lastSweep();
   if (liveDrawn_ == 0) {
     activeTab_->prepareChart(isSweep ? static_cast<int>(std::max(run.stepsPlanned(), rows))
                                      : kTimeChartPoints);
@@ -266,12 +246,12 @@ void SweepWindow::drawLive() {
 }
 
 void SweepWindow::showRunEnd() {
-  measure::Run* run = active_;
+  const measure::Run* run = active_;
   if (run == nullptr) {
     return;
   }
   showProgress(true);
-  const bool isSweep = run == sweep_.get();
+  const bool isSweep = run == lastSweep();
   QLabel* status = activeTab_->status();
   if (run->refusal() == std::nullopt) {
     drawFinal();
@@ -280,9 +260,14 @@ void SweepWindow::showRunEnd() {
   activeTab_ = nullptr;
   setRunning(false);
   session_.holdSerialWord(false);
-  session_.releaseBoard(isSweep ? Session::RunKind::Sweep : Session::RunKind::TimeRun);
   if (const auto& refusal = run->refusal()) {
     status->clear();
+    // A refusal of the fields comes after the preparation's range and measure handlers, which
+    // show the run's PMU word.
+    if (refusal->field != measure::EntryField::Board &&
+        refusal->field != measure::EntryField::Channels) {
+      showSweepWord();
+    }
     if (refusal->field == measure::EntryField::Board) {
       // Board failures during a run are reported beside the list, never in a box.
       status->setText(qtext(refusal->message));
@@ -339,7 +324,7 @@ void SweepWindow::drawFinal() {
   if (series.empty()) {
     return;
   }
-  const bool isSweep = active_ == sweep_.get();
+  const bool isSweep = active_ == lastSweep();
   const float low = run.min();
   const float high = run.max();
   activeTab_->plotFinal(series, low, high,
@@ -348,14 +333,14 @@ void SweepWindow::drawFinal() {
 }
 
 void SweepWindow::onPicked(bool sweep, double x) {
-  if (sweep && sweep_) {
-    if (const auto point = sweep_->pickedPoint(x)) {
+  if (sweep && lastSweep() != nullptr) {
+    if (const auto point = lastSweep()->pickedPoint(x)) {
       const bool current = sweepDescription_.mode == measure::MeasureMode::Current;
       sweepTab_->y()->setText(QString::number(current ? point->current : point->voltage, 'f', 9));
       sweepTab_->x()->setText(QString::number(point->forcedVolts, 'f', 4));
     }
-  } else if (!sweep && timeRun_) {
-    if (const auto sample = timeRun_->pickedSample(x)) {
+  } else if (!sweep && lastTimeRun() != nullptr) {
+    if (const auto sample = lastTimeRun()->pickedSample(x)) {
       timeTab_->y()->setText(QString::number(sample->measured, 'f', 9));
       timeTab_->x()->setText(QString::number(sample->time, 'f', 4));
     }
@@ -363,8 +348,8 @@ void SweepWindow::onPicked(bool sweep, double x) {
 }
 
 std::optional<QString> SweepWindow::saveCsv(bool sweepList, const QString& path) const {
-  const measure::Run* run = sweepList ? static_cast<const measure::Run*>(sweep_.get())
-                                      : static_cast<const measure::Run*>(timeRun_.get());
+  const measure::Run* run = sweepList ? static_cast<const measure::Run*>(lastSweep())
+                                      : static_cast<const measure::Run*>(lastTimeRun());
   if (run == nullptr || run->lines().empty()) {
     return QStringLiteral("There is no run to save yet.");
   }

@@ -60,10 +60,7 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
   setObjectName(QStringLiteral("Form6"));
   setWindowTitle(QStringLiteral("KV4410 Test Procedure"));
 
-  // The test's words pass the send path while the test holds the board to itself.
-  test_ = std::make_unique<measure::ChannelTest>(session_.words, session_.conversion,
-                                                 session_.runSender(), session_.link(), clock_);
-  driver_ = new RunDriver(clock_, this);
+  driver_ = new RunDriver(session_.clock(), this);
   connect(driver_, &RunDriver::stepped, this, &TestProcedureWindow::showProgress);
   connect(driver_, &RunDriver::finished, this, &TestProcedureWindow::showVerdict);
 
@@ -92,8 +89,10 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
   setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
 }
 
-TestProcedureWindow::~TestProcedureWindow() {
-  session_.releaseBoard(Session::RunKind::ChannelTest);
+TestProcedureWindow::~TestProcedureWindow() = default;
+
+const measure::ChannelTest& TestProcedureWindow::test() const {
+  return session_.bench().channelTest();
 }
 
 QWidget* TestProcedureWindow::buildHeader() {
@@ -159,7 +158,7 @@ QWidget* TestProcedureWindow::buildControls() {
 }
 
 void TestProcedureWindow::startUp() {
-  measure::loadChannelTest(session_.words, session_.conversion, session_, session_.link());
+  session_.report(session_.bench().loadChannelTest());
 }
 
 bool TestProcedureWindow::testRunning() const {
@@ -167,7 +166,7 @@ bool TestProcedureWindow::testRunning() const {
 }
 
 void TestProcedureWindow::cmdWRITEPMU_Click() {
-  if (driver_->running() || !session_.claimBoard(Session::RunKind::ChannelTest)) {
+  if (driver_->running() || !session_.boardFreeFor(Session::RunKind::ChannelTest)) {
     return;
   }
   lstTest_->clear();
@@ -176,20 +175,24 @@ void TestProcedureWindow::cmdWRITEPMU_Click() {
   // A chip reset in the middle would spoil the readings that follow it.
   cmdWRITEPMU_->setEnabled(false);
   cmdRESET_->setEnabled(false);
-  test_->start();
+  if (!session_.report(session_.bench().startChannelTest())) {
+    cmdWRITEPMU_->setEnabled(true);
+    cmdRESET_->setEnabled(true);
+    return;
+  }
   lblStatus_->setText(QStringLiteral("Testing PMU0..."));
-  driver_->start([this] { return test_->advance(); });
+  driver_->start([this] { return session_.bench().advanceRun(); });
 }
 
 void TestProcedureWindow::showProgress() {
-  const std::vector<std::string>& lines = test_->lines();
+  const std::vector<std::string>& lines = test().lines();
   for (; listed_ < lines.size(); ++listed_) {
     auto* item = new QListWidgetItem(QString::fromStdString(lines[listed_]), lstTest_);
     styleLine(item, lines[listed_]);
   }
   lstTest_->scrollToBottom();
-  const auto done = static_cast<int>(test_->readings().size());
-  if (test_->running()) {
+  const auto done = static_cast<int>(test().readings().size());
+  if (test().running()) {
     lblStatus_->setText(
         QStringLiteral("Testing PMU%1: check %2 of 4...").arg(done / 4).arg(done % 4 + 1));
   }
@@ -197,7 +200,7 @@ void TestProcedureWindow::showProgress() {
 
 void TestProcedureWindow::showVerdict() {
   showProgress();
-  const bool pass = test_->verdict() == measure::ChannelTestVerdict::Pass;
+  const bool pass = test().verdict() == measure::ChannelTestVerdict::Pass;
   const QColor colour = pass ? kPassColour : kFailureColour;
   cmdResult_->setText(pass ? QStringLiteral("PASS") : QStringLiteral("FAILURE"));
   // The style sheet paints the colour under every widget style; the palette carries the same
@@ -210,12 +213,11 @@ void TestProcedureWindow::showVerdict() {
   palette.setColor(QPalette::Button, colour);
   cmdResult_->setPalette(palette);
   cmdResult_->show();
-  const int failures = test_->failureCount();
+  const int failures = test().failureCount();
   lblStatus_->setText(pass ? QStringLiteral("All 16 checks passed.")
                            : QStringLiteral("%1 of 16 checks failed.").arg(failures));
   cmdWRITEPMU_->setEnabled(true);
   cmdRESET_->setEnabled(true);
-  session_.releaseBoard(Session::RunKind::ChannelTest);
   emit testFinished();
 }
 
@@ -232,7 +234,7 @@ void TestProcedureWindow::cmdcopy2clip_Click() {
 
 // Only the chip reset request: the serial-word field keeps the last word that was sent.
 void TestProcedureWindow::cmdRESET_Click() {
-  session_.link().resetChip();
+  session_.report(session_.bench().resetChip());
 }
 
 }  // namespace kv4410::ui

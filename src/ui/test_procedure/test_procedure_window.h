@@ -51,9 +51,10 @@ class TestProcedureWindow : public QMainWindow, public ManagedWindow {
   void showProgress();
   void showVerdict();
 
+  // The bench's channel test, which this window starts and shows.
+  const measure::ChannelTest& test() const;
+
   Session& session_;
-  measure::SteadyClock clock_;
-  std::unique_ptr<measure::ChannelTest> test_;
   RunDriver* driver_ = nullptr;
   std::size_t listed_ = 0;  // lines of the test already in lstTest
 

@@ -209,16 +209,21 @@ void TrafficWindow::flush() {
 }
 
 void TrafficWindow::watch(bool on) {
-  board::BoardLink& link = session_.link();
+  bench::Bench& bench = session_.bench();
   if (on) {
-    link.setRequestObserver([this](const board::BoardLink::RequestRecord& record) {
-      if (!pause_->isChecked()) {
-        pending_.push_back(record);
-      }
-    });
+    if (subscription_ == 0) {
+      subscription_ = bench.observeTraffic([this](const board::BoardLink::RequestRecord& record) {
+        if (!pause_->isChecked()) {
+          pending_.push_back(record);
+        }
+      });
+    }
     flushTimer_.start();
   } else {
-    link.setRequestObserver(nullptr);
+    if (subscription_ != 0) {
+      bench.stopObservingTraffic(subscription_);
+      subscription_ = 0;
+    }
     flushTimer_.stop();
     flush();
   }

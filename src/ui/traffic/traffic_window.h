@@ -62,6 +62,7 @@ class TrafficWindow final : public QMainWindow, public ManagedWindow {
   Session& session_;
   TrafficModel model_;
   std::vector<board::BoardLink::RequestRecord> pending_;
+  std::uint64_t subscription_ = 0;  // the bench's traffic, while the window is shown
   QTimer flushTimer_;
   QTableView* table_ = nullptr;
   QPushButton* pause_ = nullptr;

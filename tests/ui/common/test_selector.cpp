@@ -1,6 +1,7 @@
-// The selector rule and the window hub, alone: a user's choice runs the handler, a choice from
-// code runs it only on a change, lists ignore the keyboard, and a window is built and started up
-// on first use before the access goes on.
+// The selector rule, the lists bound to the bench's settings and the window hub: a user's
+// choice runs the handler, a choice from code runs it only on a change, a setting's new value
+// is shown without running anything, lists ignore the keyboard, and a window is built and
+// started up on first use before the access goes on.
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
@@ -8,9 +9,9 @@
 #include <QWheelEvent>
 
 #include "ui/common/guarded_application.h"
-#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/setting_lists.h"
 #include "ui/common/window_hub.h"
 #include "ui_test_support.h"
 
@@ -23,8 +24,8 @@ namespace {
 const QStringList kItems = {QStringLiteral("first"), QStringLiteral("second"),
                             QStringLiteral("third")};
 
-// A window with the PMU control window's measure list, for the hub tests; it logs its creation,
-// its start-up and its handler's runs.
+// A window with a list, for the hub tests; it logs its creation, its start-up and its
+// handler's runs.
 class ListWindow : public QWidget, public ManagedWindow {
  public:
   ListWindow(WindowHub& hub, std::vector<std::string>& log) : hub_(hub), log_(log) {
@@ -33,7 +34,6 @@ class ListWindow : public QWidget, public ManagedWindow {
     selector = new Selector(
         list, QStringLiteral("pick one"),
         [this](int index) { log_.push_back("handler " + std::to_string(index)); }, nullptr);
-    hub.registerSelector(Mirrored::PmuMeasure, selector);
     log_.push_back("created");
   }
   QWidget* widget() override { return this; }
@@ -41,9 +41,8 @@ class ListWindow : public QWidget, public ManagedWindow {
   // window being started, not build a second one.
   void startUp() override {
     log_.push_back(isVisible() ? "start-up, visible" : "start-up, hidden");
-    hub_.startSelector(Mirrored::PmuMeasure, 0);
+    selector->select(0);
     QCOMPARE(hub_.window(WindowId::PmuControl), static_cast<ManagedWindow*>(this));
-    hub_.mirror(Mirrored::PmuMeasure, 0);
   }
 
   Selector* selector = nullptr;
@@ -116,7 +115,7 @@ class SelectorTest : public QObject {
     QCOMPARE(runs, 1);
   }
 
-  void firstUseCreatesHiddenAndStartsUpBeforeTheSelection() {
+  void firstUseCreatesHiddenAndStartsUpBeforeTheAccessGoesOn() {
     std::vector<std::string> log;
     WindowHub hub;
     int created = 0;
@@ -125,56 +124,54 @@ class SelectorTest : public QObject {
       return new ListWindow(hub, log);
     });
     QVERIFY(hub.available(WindowId::PmuControl) && !hub.exists(WindowId::PmuControl));
-
-    hub.mirror(Mirrored::PmuMeasure, 1);
-    QCOMPARE(created, 1);
-    QVERIFY(hub.exists(WindowId::PmuControl));
-    QCOMPARE(log,
-             (std::vector<std::string>{"created", "start-up, hidden", "handler 0", "handler 1"}));
-    QVERIFY(!hub.window(WindowId::PmuControl)->widget()->isVisible());
-
-    // A later use finds the same window; a selection equal to the present one does nothing.
-    hub.mirror(Mirrored::PmuMeasure, 1);
-    QCOMPARE(created, 1);
-    QCOMPARE(log.size(), std::size_t{4});
-    hub.destroyAll();
-    QVERIFY(!hub.exists(WindowId::PmuControl));
-  }
-
-  // A window built when opened: mirroring keeps the latest choice instead of building it, the
-  // window starts from that choice, and afterwards mirroring reaches it as any other.
-  void windowBuiltWhenOpenedStartsFromTheLatestChoice() {
-    std::vector<std::string> log;
-    WindowHub hub;
-    hub.setFactory(WindowId::PmuControl, [&] { return new ListWindow(hub, log); });
-    hub.buildWhenOpened(WindowId::PmuControl);
-    hub.mirror(Mirrored::PmuMeasure, 1);
-    hub.mirror(Mirrored::PmuMeasure, 2);
-    QVERIFY(!hub.exists(WindowId::PmuControl) && log.empty());
-    QVERIFY(hub.pendingChoice(Mirrored::PmuMeasure) == std::optional<int>(2));
-    hub.show(WindowId::PmuControl);
-    QCOMPARE(log,
-             (std::vector<std::string>{"created", "start-up, hidden", "handler 2", "handler 0"}));
-    QVERIFY(!hub.pendingChoice(Mirrored::PmuMeasure).has_value());
-    hub.mirror(Mirrored::PmuMeasure, 1);
-    QCOMPARE(log.back(), std::string("handler 1"));
-    hub.destroyAll();
-  }
-
-  // A window the program does not have is left alone; a window deleted elsewhere leaves the
-  // hub with its selectors.
-  void unavailableAndDeletedWindowsLeaveTheHub() {
-    std::vector<std::string> log;
-    WindowHub hub;
     QVERIFY(!hub.available(WindowId::Sweep));
-    hub.mirror(Mirrored::SweepCurrentRange, 3);  // must not crash or create
     QCOMPARE(hub.window(WindowId::Sweep), nullptr);
-    hub.setFactory(WindowId::PmuControl, [&] { return new ListWindow(hub, log); });
+
     ManagedWindow* w = hub.window(WindowId::PmuControl);
-    QVERIFY(hub.selector(Mirrored::PmuMeasure) != nullptr);
+    QCOMPARE(log, (std::vector<std::string>{"created", "start-up, hidden", "handler 0"}));
+    QVERIFY(!w->widget()->isVisible());
+    // A later use finds the same window without starting it again.
+    QCOMPARE(hub.window(WindowId::PmuControl), w);
+    QCOMPARE(created, 1);
+    // A window deleted elsewhere leaves the hub.
     delete w;
     QVERIFY(!hub.exists(WindowId::PmuControl));
-    QCOMPARE(hub.selector(Mirrored::PmuMeasure), nullptr);
+    hub.window(WindowId::PmuControl);
+    QCOMPARE(created, 2);
+    hub.destroyAll();
+    QVERIFY(!hub.exists(WindowId::PmuControl));
+  }
+
+  // Two lists bound to one setting: a user's choice in one sends the PMU control window's word
+  // once, and the other list shows the new item without running its handler; a value set by
+  // the bench itself (as an opened setup sets it) moves both lists and sends nothing more.
+  void boundListsFollowTheSettingWithoutRunningHandlers() {
+    UiFixture f;
+    Session& session = f.session();
+    QVERIFY(!session.bench().startUp(session.firmware.path));
+    QWidget window;
+    std::vector<int> composed;
+    Selector* registerList =
+        makeSettingList(&window, session, bench::View::RegisterWindow, bench::Setting::Compare,
+                        QStringLiteral("Compare Current"),
+                        {[&composed](int index) { composed.push_back(index); }, {}});
+    int shown = 0;
+    Selector* pmuList =
+        makeSettingList(&window, session, bench::View::PmuControl, bench::Setting::Compare,
+                        QStringLiteral("Compare Current"), {{}, [&shown] { ++shown; }});
+    QVERIFY(showAndWait(&window));
+    const std::size_t mark = f.mark();
+    QVERIFY(chooseItem(registerList->list(), 1));  // "Compare Voltage"
+    QCOMPARE(composed, std::vector<int>{1});
+    QCOMPARE(pmuList->list()->currentIndex(), 1);
+    QCOMPARE(pmuList->handlerRuns(), 0);
+    QCOMPARE(shown, 1);
+    QCOMPARE(f.sentWords(mark), (std::vector<std::int32_t>{0x0F21B380}));
+
+    // Choosing the item shown: the register window's list sends nothing again.
+    QVERIFY(chooseItem(registerList->list(), 1));
+    QCOMPARE(f.sentWords(mark).size(), std::size_t{1});
+    QCOMPARE(shown, 1);
   }
 
   // An exception out of a handler is reported, and the event loop goes on.

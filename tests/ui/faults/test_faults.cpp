@@ -103,8 +103,8 @@ class TestFaults : public QObject {
     QVERIFY(p.window(WindowId::Register)->isVisible());
     // The slow board runs one sweep only, to keep the test short.
     QVERIFY(options.startsWith("latency") ? p.run(WindowId::Sweep, "cmdPlot", 1) : p.runAll());
-    QCOMPARE(p.lastWrite(false), p.f.session().words.sysWord);
-    QCOMPARE(p.lastWrite(true), p.f.session().words.pmuWord);
+    QCOMPARE(p.lastWrite(false), p.f.session().words().sysWord);
+    QCOMPARE(p.lastWrite(true), p.f.session().words().pmuWord);
     QStringList shown;
     for (const RecordedMessage& m : p.f.messages().messages) {
       QVERIFY2(allowed.contains(m.text) && !shown.contains(m.text), qPrintable(m.text));

@@ -73,7 +73,7 @@ struct Monkey {
       if (end > 0 && !windows.empty()) {
         const std::uint32_t word = (index << 16) | value;
         const bool typed = rawWord && *rawWord == word;
-        if (const char* fault = typed ? nullptr : malformed(word, f.session().words.sysWord)) {
+        if (const char* fault = typed ? nullptr : malformed(word, f.session().words().sysWord)) {
           problems << hex(word) + ": " + fault;
         }
         // While the channel test holds the board only its own words go out.

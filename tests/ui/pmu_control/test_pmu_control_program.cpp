@@ -1,18 +1,19 @@
-// The PMU control window inside the whole program: the register window's start-up creates it
-// (through the measure mirroring), and the selectors the two windows share mirror each other.
+// The PMU control window inside the whole program: the register window's start-up creates it,
+// and the lists of the settings the windows share follow each other through the bench.
 #include <QComboBox>
 #include <QtTest>
 #include <cmath>
 
 #include "board/simulated_board.h"
-#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
+#include "ui/common/setting_lists.h"
 #include "ui/windows.h"
 #include "ui_test_support.h"
 
 using namespace kv4410;
 using namespace kv4410::uitest;
-using ui::Mirrored;
+using bench::Setting;
+using bench::View;
 using ui::WindowId;
 
 namespace {
@@ -31,7 +32,18 @@ struct Program {
     }
   }
   ui::Session& session() { return f.session(); }
-  ui::Selector* selector(Mirrored id) { return session().hub().selector(id); }
+  QWidget* window(View view) {
+    const WindowId id = view == View::RegisterWindow ? WindowId::Register
+                        : view == View::PmuControl   ? WindowId::PmuControl
+                                                     : WindowId::Sweep;
+    ui::ManagedWindow* w = session().hub().window(id);
+    return w != nullptr ? w->widget() : nullptr;
+  }
+  // The window's list of the setting.
+  ui::Selector* selector(View view, Setting setting) {
+    auto* list = find<QComboBox>(window(view), ui::settingList(view, setting).objectName);
+    return list != nullptr ? list->findChild<ui::Selector*>() : nullptr;
+  }
 };
 
 }  // namespace
@@ -58,32 +70,81 @@ class TestPmuControlProgram : public QObject {
                      "TJ = 130degC", "MEASOUT GAIN =0.2", "0F21B300", "003FE4A0"}));
   }
 
-  // A choice in one window sets the same entry in the other; each handler runs once and the
-  // exchange settles. `word` is what this window sends when the register window sets it.
-  void mirroringBetweenTheWindows() {
+  // A choice in one window sets the same entry in the other, whose handler does not run; the
+  // words go out once. `word` is what is sent when the register window's list is chosen.
+  void sharedListsFollowEachOther() {
+    using ListId = std::pair<View, Setting>;
     // From, to, the entry chosen, the entry the other one shows, the word sent (-1: not checked).
-    const std::tuple<Mirrored, Mirrored, int, int, std::int32_t> rows[] = {
-        {Mirrored::RegisterCompare, Mirrored::PmuCompare, 1, 1, 0x0F21B380},
-        {Mirrored::RegisterMeasure, Mirrored::PmuMeasure, 0, 0, 0x0F219300},
-        {Mirrored::RegisterLatched, Mirrored::PmuLatched, 1, 1, 0x003FE4A4},
-        {Mirrored::RegisterThermal, Mirrored::PmuThermal, 5, 5, 0x003FE4B8},
-        {Mirrored::RegisterCurrentGain, Mirrored::PmuCurrentGain, 1, 1, 0x003FE4E0},
-        {Mirrored::RegisterCurrentRange, Mirrored::PmuCurrentRange, 1, 1, 0x0F20B300},
-        {Mirrored::PmuMeasure, Mirrored::RegisterMeasure, 2, 2, -1},
-        {Mirrored::PmuCompare, Mirrored::RegisterCompare, 1, 1, -1},
-        {Mirrored::PmuLatched, Mirrored::RegisterLatched, 1, 1, -1},
-        {Mirrored::PmuThermal, Mirrored::RegisterThermal, 0, 0, -1},
-        {Mirrored::PmuCurrentGain, Mirrored::RegisterCurrentGain, 1, 1, -1},
-        {Mirrored::PmuMeasoutGain, Mirrored::RegisterMeasoutGain, 1, 1, -1},
-        {Mirrored::PmuCurrentRange, Mirrored::RegisterCurrentRange, 1, 1, -1},
-        {Mirrored::PmuCurrentRange, Mirrored::RegisterCurrentRange, 4, 4, -1},
+    const std::tuple<ListId, ListId, int, int, std::int32_t> rows[] = {
+        {{View::RegisterWindow, Setting::Compare},
+         {View::PmuControl, Setting::Compare},
+         1,
+         1,
+         0x0F21B380},
+        {{View::RegisterWindow, Setting::Measure},
+         {View::PmuControl, Setting::Measure},
+         0,
+         0,
+         0x0F219300},
+        {{View::RegisterWindow, Setting::AlarmLatch},
+         {View::PmuControl, Setting::AlarmLatch},
+         1,
+         1,
+         0x003FE4A4},
+        {{View::RegisterWindow, Setting::Thermal},
+         {View::PmuControl, Setting::Thermal},
+         5,
+         5,
+         0x003FE4B8},
+        {{View::RegisterWindow, Setting::CurrentGain},
+         {View::PmuControl, Setting::CurrentGain},
+         1,
+         1,
+         0x003FE4E0},
+        {{View::RegisterWindow, Setting::CurrentRange},
+         {View::PmuControl, Setting::CurrentRange},
+         1,
+         1,
+         0x0F20B300},
+        {{View::PmuControl, Setting::Measure}, {View::RegisterWindow, Setting::Measure}, 2, 2, -1},
+        {{View::PmuControl, Setting::Compare}, {View::RegisterWindow, Setting::Compare}, 1, 1, -1},
+        {{View::PmuControl, Setting::AlarmLatch},
+         {View::RegisterWindow, Setting::AlarmLatch},
+         1,
+         1,
+         -1},
+        {{View::PmuControl, Setting::Thermal}, {View::RegisterWindow, Setting::Thermal}, 0, 0, -1},
+        {{View::PmuControl, Setting::CurrentGain},
+         {View::RegisterWindow, Setting::CurrentGain},
+         1,
+         1,
+         -1},
+        {{View::PmuControl, Setting::MeasoutGain},
+         {View::RegisterWindow, Setting::MeasoutGain},
+         1,
+         1,
+         -1},
+        {{View::PmuControl, Setting::CurrentRange},
+         {View::RegisterWindow, Setting::CurrentRange},
+         1,
+         1,
+         -1},
+        {{View::PmuControl, Setting::CurrentRange},
+         {View::RegisterWindow, Setting::CurrentRange},
+         4,
+         4,
+         -1},
         // "Always on Ext Range" leaves the other windows' ranges alone.
-        {Mirrored::PmuCurrentRange, Mirrored::RegisterCurrentRange, 6, 3, -1},
+        {{View::PmuControl, Setting::CurrentRange},
+         {View::RegisterWindow, Setting::CurrentRange},
+         6,
+         3,
+         -1},
     };
     for (const auto& [fromId, toId, entry, toEntry, word] : rows) {
       Program p;
-      ui::Selector* from = p.selector(fromId);
-      ui::Selector* to = p.selector(toId);
+      ui::Selector* from = p.selector(fromId.first, fromId.second);
+      ui::Selector* to = p.selector(toId.first, toId.second);
       QVERIFY(from != nullptr && to != nullptr);
       const int fromRuns = from->handlerRuns();
       const int toRuns = to->handlerRuns();
@@ -98,30 +159,21 @@ class TestPmuControlProgram : public QObject {
       QVERIFY(chooseItem(from->list(), entry));
       QCOMPARE(to->index(), toEntry);
       QCOMPARE(from->handlerRuns(), fromRuns + 1);
-      QCOMPARE(to->handlerRuns(), toRuns + (toEntry == entry ? 1 : 0));
+      QCOMPARE(to->handlerRuns(), toRuns);
       QVERIFY(word < 0 || p.f.sentWords(mark) == std::vector<std::int32_t>{word});
       QCOMPARE(p.f.messages().count(), 0);
     }
   }
 
-  // Every mirrored selector of a window the program has is registered under its table entry:
-  // the list of that window, with the table's object name and items.
-  void mirroredSelectorTableMatchesTheWindows() {
+  // Every bound list of the table is in its window, with the table's object name and items.
+  void settingListTableMatchesTheWindows() {
     Program p;
-    // The sweep window is built when first opened, not by the lists mirrored into it.
-    QVERIFY(!p.session().hub().exists(WindowId::Sweep));
-    QVERIFY(p.session().hub().window(WindowId::Sweep) != nullptr);
     int walked = 0;
-    for (const ui::MirroredSelectorDef& def : ui::mirroredSelectors()) {
-      if (!p.session().hub().exists(def.window)) {
-        continue;
-      }
+    for (const ui::SettingListDef& def : ui::settingLists()) {
       ++walked;
-      ui::Selector* selector = p.session().hub().selector(def.id);
+      ui::Selector* selector = p.selector(def.view, def.setting);
       QVERIFY2(selector != nullptr && selector->list() != nullptr, qPrintable(def.objectName));
       QComboBox* list = selector->list();
-      QCOMPARE(list->objectName(), def.objectName);
-      QCOMPARE(list->window(), p.session().hub().window(def.window)->widget());
       QStringList items;
       for (int i = 0; i < list->count(); ++i) {
         items << list->itemText(i);
@@ -131,23 +183,25 @@ class TestPmuControlProgram : public QObject {
     QCOMPARE(walked, 16);  // seven of the register window, seven of PMU control, two of sweeps
   }
 
-  // The sweep window, opened after the other windows' choices, starts from the choices
-  // mirrored into it and sends nothing back: a register-window choice it has no item for
+  // The sweep window, opened after the other windows' choices, starts from the bench's
+  // settings and sends nothing: a register-window choice it has no item for
   // (the die temperature, an INT RANGE code) stays as it is, and no word goes out.
   void sweepWindowOpenedLaterKeepsTheOtherWindowsChoices() {
     Program p;
     QVERIFY(selectTab(p.reg, "tabMain", 1));
-    QVERIFY(chooseItem(p.selector(Mirrored::RegisterCurrentRange)->list(), 1));  // ±20uA
-    QVERIFY(chooseItem(p.selector(Mirrored::RegisterMeasure)->list(), 0));       // current
-    QVERIFY(chooseItem(p.selector(Mirrored::RegisterCurrentRange)->list(), 5));  // DISABLE INT
-    QVERIFY(chooseItem(p.selector(Mirrored::RegisterMeasure)->list(), 2));       // die temp
+    QVERIFY(
+        chooseItem(p.selector(View::RegisterWindow, Setting::CurrentRange)->list(), 1));  // ±20uA
+    QVERIFY(chooseItem(p.selector(View::RegisterWindow, Setting::Measure)->list(), 0));   // current
+    QVERIFY(chooseItem(p.selector(View::RegisterWindow, Setting::CurrentRange)->list(),
+                       5));  // DISABLE INT
+    QVERIFY(chooseItem(p.selector(View::RegisterWindow, Setting::Measure)->list(), 2));  // die temp
     const std::size_t mark = p.f.mark();
     p.session().hub().show(WindowId::Sweep);
     QCOMPARE(
-        (QStringList{p.selector(Mirrored::RegisterCurrentRange)->list()->currentText(),
-                     p.selector(Mirrored::RegisterMeasure)->list()->currentText(),
-                     p.selector(Mirrored::SweepCurrentRange)->list()->currentText(),
-                     p.selector(Mirrored::SweepMeasure)->list()->currentText()}),
+        (QStringList{p.selector(View::RegisterWindow, Setting::CurrentRange)->list()->currentText(),
+                     p.selector(View::RegisterWindow, Setting::Measure)->list()->currentText(),
+                     p.selector(View::SweepWindow, Setting::CurrentRange)->list()->currentText(),
+                     p.selector(View::SweepWindow, Setting::Measure)->list()->currentText()}),
         (QStringList{"DISABLE INT RANGE", "Measure Die Temp Sensor", "20uA", "Measure Current"}));
     QCOMPARE(p.f.sentWords(mark).size(), std::size_t{0});
   }
@@ -160,7 +214,7 @@ class TestPmuControlProgram : public QObject {
     QWidget* box = p.session().measoutWarningBox.data();
     QVERIFY(box != nullptr && box->isVisible());
     QVERIFY(clickButton(box, "cmdSysInfo"));
-    QCOMPARE(p.session().words.sysWord, 0x003FE4A0);
+    QCOMPARE(p.session().words().sysWord, 0x003FE4A0);
     QCOMPARE(textOf(p.reg, "txtWRITESPI"), QStringLiteral("003FE4A0"));
     QCOMPARE(p.f.sentWords(mark).size(), std::size_t{1});
     // Both windows still show gain 1.

@@ -26,15 +26,24 @@ struct Bench {
 
   explicit Bench(bool selectChannels = true) {
     ui::Session& s = f.session();
-    s.link().LoadUSB(s.firmware.path);
+    // The connection alone, with the words and choices the program's start-up composes for
+    // this window before the register window selects the channels: force voltage, measure
+    // current, 2 mA, the FIN DAC word for 0 V.
+    s.bench().connect(s.firmware.path);
+    s.bench().chooseForRun(bench::CurrentRange::Range2mA, bench::MeasureSelect::Current);
+    s.bench().composeWords([selectChannels](StoredWords& w) {
+      w = StoredWords{};
+      w.pmuWord = 0x00018000;
+      w.dacWord = 0x00CD8000;
+      if (selectChannels) {
+        w.chanBits = 0x0F000000;
+        w.sysWord = 0x003FE4A0;
+      }
+    });
     s.hub().setFactory(WindowId::PmuControl, [&s] { return ui::createPmuControlWindow(s); });
     mark = f.mark();
     w = f.startWindow(WindowId::PmuControl);
     showAndWait(w);
-    if (selectChannels) {
-      s.words.chanBits = 0x0F000000;
-      s.words.sysWord = 0x003FE4A0;
-    }
   }
   QString text(const char* name) const { return textOf(w, QString::fromLatin1(name)); }
   QStringList units() const { return textsOf(w, {"lbl1", "txtH", "txtl"}); }
@@ -71,9 +80,8 @@ class TestPmuControlWindow : public QObject {
                            "txtOutputV", "txtOutputVh", "txtOutputVl", "Text1", "txtPMU", "lbl1"}),
              (QStringList{"Force Voltage", "Measure Current", "2mA current range", "8000",
                           "00CD8000", "00.000", "11.250", "-11.250", "00000000", "", "V"}));
-    // Until the register window selects the channels, the load's PMU words carry no channel bit
-    // and are refused silently; the FIN DAC write for 0 V still goes.
-    QCOMPARE(b.f.transcript(b.mark), Transcript{"W 00CD8000"});
+    // The window's load shows what the bench's start-up composed and sends nothing itself.
+    QCOMPARE(b.f.transcript(b.mark), Transcript{});
     QCOMPARE(b.f.messages().count(), 0);
     QVERIFY(!b.field("txtRsense")->isVisible() && !find<QLabel>(b.w, "lblrsense")->isVisible());
   }
@@ -238,7 +246,7 @@ class TestPmuControlWindow : public QObject {
       QCOMPARE(b.range(), range);
       if (vref) {
         QVERIFY(b.f.sentWords(b.mark).empty());
-        QCOMPARE(b.f.session().conversion.vref, 5.0F);
+        QCOMPARE(b.f.session().conversion().vref, 5.0F);
       }
     }
   }
@@ -365,7 +373,7 @@ class TestPmuControlWindow : public QObject {
     QCOMPARE(b.f.messages().count(), 0);
     QVERIFY(clickButton(b.w, "chkPMU_2"));
     QVERIFY(b.f.messages().onlyEntryError(texts::kNoChannel));
-    QCOMPARE(b.f.session().words.pmuWord & 0x0F000000, 0x04000000);
+    QCOMPARE(b.f.session().words().pmuWord & 0x0F000000, 0x04000000);
     // Without a channel a PMU change sends only the gain read-backs of the current range (force
     // current draws it, then the range list's handler draws it again), says so once per action, and
     // "Last PMU REG Write" keeps the last word that reached the board.
@@ -386,7 +394,7 @@ class TestPmuControlWindow : public QObject {
   void latchedResetAndUpdate() {
     Bench b;
     // "UNLATCHED" also clears bits 0 and 1.
-    b.f.session().words.sysWord |= 0x3;
+    b.f.session().bench().composeWords([](StoredWords& w) { w.sysWord |= 0x3; });
     QVERIFY(chooseItem(b.w, "cboLatched", 1));
     QVERIFY(chooseItem(b.w, "cboLatched", 0));
     QCOMPARE(b.f.lastWord(), 0x003FE4A0);
@@ -400,8 +408,10 @@ class TestPmuControlWindow : public QObject {
     QCOMPARE(b.f.lastWord(), 0x003FE5A4);
     // "Update" resends the PMU word with the present channels (bits 24 and 25 of the old word
     // survive its mask).
-    b.f.session().words.pmuWord = 0x1E018000;
-    b.f.session().words.chanBits = 0x04000000;
+    b.f.session().bench().composeWords([](StoredWords& w) {
+      w.pmuWord = 0x1E018000;
+      w.chanBits = 0x04000000;
+    });
     b.mark = b.f.mark();
     QVERIFY(clickButton(b.w, "cmdWRITEPMU"));
     QCOMPARE(b.f.sentWords(b.mark), Words{0x06018000});

@@ -1,6 +1,7 @@
-// The sweep window inside the whole program: its place in the start-up cascade, the mirroring
-// of its range and measure lists, the entry checks, runs on the simulated board driven from the
-// event loop (live rows, STOP, refusals), the chart limits, point picking and the saved lists.
+// The sweep window inside the whole program: its place in the start-up cascade, its range and
+// measure lists bound with the other windows', the entry checks, runs on the simulated board driven
+// from the event loop (live rows, STOP, refusals), the chart limits, point picking and the saved
+// lists.
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -11,8 +12,8 @@
 #include <QtTest>
 
 #include "measure/sweep_engine.h"
-#include "ui/common/mirrored_selectors.h"
 #include "ui/common/selector.h"
+#include "ui/common/setting_lists.h"
 #include "ui/sweeps/chart_limits.h"
 #include "ui/sweeps/strip_chart.h"
 #include "ui/sweeps/sweep_window.h"
@@ -21,10 +22,19 @@
 
 using namespace kv4410;
 using namespace kv4410::uitest;
-using ui::Mirrored;
 using ui::WindowId;
 
 namespace {
+
+// The range and measure lists of the three windows.
+enum class SharedList {
+  RegisterCurrentRange,
+  RegisterMeasure,
+  PmuCurrentRange,
+  PmuMeasure,
+  SweepCurrentRange,
+  SweepMeasure
+};
 
 struct Program {
   UiFixture fixture;
@@ -42,8 +52,21 @@ struct Program {
     }
   }
   void page(int index) { find<QTabWidget>(sweep, "SSTab1")->setCurrentIndex(index); }
-  ui::Selector* selector(Mirrored id) { return fixture.session().hub().selector(id); }
-  QString text(Mirrored id) { return selector(id)->list()->currentText(); }
+  ui::Selector* selector(SharedList id) {
+    const int n = static_cast<int>(id);
+    const bench::View view = n < 2   ? bench::View::RegisterWindow
+                             : n < 4 ? bench::View::PmuControl
+                                     : bench::View::SweepWindow;
+    const bench::Setting setting =
+        n % 2 == 0 ? bench::Setting::CurrentRange : bench::Setting::Measure;
+    const WindowId window = n < 2   ? WindowId::Register
+                            : n < 4 ? WindowId::PmuControl
+                                    : WindowId::Sweep;
+    auto* list = find<QComboBox>(fixture.session().hub().window(window)->widget(),
+                                 ui::settingList(view, setting).objectName);
+    return list != nullptr ? list->findChild<ui::Selector*>() : nullptr;
+  }
+  QString text(SharedList id) { return selector(id)->list()->currentText(); }
   QListWidget* list(const char* name) { return find<QListWidget>(sweep, name); }
   // Clicks PLOT and lets the event loop run the sweep to its end.
   bool run(const char* plotButton) {
@@ -94,33 +117,33 @@ void TestSweepWindow::startUpCascade() {
   QCOMPARE(p.fixture.transcript(), expected);
   QCOMPARE(p.fixture.messages().count(), 0);
   QVERIFY(p.startedHidden);
-  QCOMPARE(p.text(Mirrored::RegisterCurrentRange), QStringLiteral("\u00B12mA"));
-  QCOMPARE(p.text(Mirrored::PmuCurrentRange), QStringLiteral("2mA current range"));
-  QCOMPARE(p.text(Mirrored::SweepCurrentRange), QStringLiteral("2mA"));
-  QCOMPARE(p.text(Mirrored::RegisterMeasure), QStringLiteral("Measure Voltage"));
-  QCOMPARE(p.text(Mirrored::PmuMeasure), QStringLiteral("Measure Voltage"));
-  QCOMPARE(p.text(Mirrored::SweepMeasure), QStringLiteral("Measure Voltage"));
-  QCOMPARE(p.fixture.session().conversion.rangeIndex, std::int16_t{3});
-  QCOMPARE(p.fixture.session().sweep.sweepChanBits, 0x0F000000);
+  QCOMPARE(p.text(SharedList::RegisterCurrentRange), QStringLiteral("\u00B12mA"));
+  QCOMPARE(p.text(SharedList::PmuCurrentRange), QStringLiteral("2mA current range"));
+  QCOMPARE(p.text(SharedList::SweepCurrentRange), QStringLiteral("2mA"));
+  QCOMPARE(p.text(SharedList::RegisterMeasure), QStringLiteral("Measure Voltage"));
+  QCOMPARE(p.text(SharedList::PmuMeasure), QStringLiteral("Measure Voltage"));
+  QCOMPARE(p.text(SharedList::SweepMeasure), QStringLiteral("Measure Voltage"));
+  QCOMPARE(p.fixture.session().conversion().rangeIndex, std::int16_t{3});
+  QCOMPARE(p.fixture.session().bench().sweepState().sweepChanBits, 0x0F000000);
 }
 
 void TestSweepWindow::mirroring_data() {
   QTest::addColumn<int>("from");
   QTest::addColumn<int>("entry");
   QTest::addColumn<QStringList>("shown");  // register, PMU control, sweep window afterwards
-  const auto row = [](const char* name, Mirrored from, int entry, const QStringList& shown) {
+  const auto row = [](const char* name, SharedList from, int entry, const QStringList& shown) {
     QTest::newRow(name) << static_cast<int>(from) << entry << shown;
   };
-  row("register range", Mirrored::RegisterCurrentRange, 1,
+  row("register range", SharedList::RegisterCurrentRange, 1,
       {"\u00B120uA", "20uA current range", "20uA"});
-  row("PMU range", Mirrored::PmuCurrentRange, 0, {"\u00B15uA", "5uA current range", "5uA"});
-  row("sweep range", Mirrored::SweepCurrentRange, 4,
+  row("PMU range", SharedList::PmuCurrentRange, 0, {"\u00B15uA", "5uA current range", "5uA"});
+  row("sweep range", SharedList::SweepCurrentRange, 4,
       {"\u00B1ext current range", "Ext Current range", "ext current range"});
-  row("register measure", Mirrored::RegisterMeasure, 0,
+  row("register measure", SharedList::RegisterMeasure, 0,
       {"Measure Current", "Measure Current", "Measure Current"});
-  row("PMU measure", Mirrored::PmuMeasure, 0,
+  row("PMU measure", SharedList::PmuMeasure, 0,
       {"Measure Current", "Measure Current", "Measure Current"});
-  row("sweep measure", Mirrored::SweepMeasure, 1,
+  row("sweep measure", SharedList::SweepMeasure, 1,
       {"Measure Current", "Measure Current", "Measure Current"});
 }
 
@@ -129,28 +152,30 @@ void TestSweepWindow::mirroring() {
   QFETCH(int, entry);
   QFETCH(QStringList, shown);
   Program p;
-  const bool range = from == static_cast<int>(Mirrored::RegisterCurrentRange) ||
-                     from == static_cast<int>(Mirrored::PmuCurrentRange) ||
-                     from == static_cast<int>(Mirrored::SweepCurrentRange);
-  const std::array<Mirrored, 3> lists =
-      range ? std::array{Mirrored::RegisterCurrentRange, Mirrored::PmuCurrentRange,
-                         Mirrored::SweepCurrentRange}
-            : std::array{Mirrored::RegisterMeasure, Mirrored::PmuMeasure, Mirrored::SweepMeasure};
+  const bool range = from == static_cast<int>(SharedList::RegisterCurrentRange) ||
+                     from == static_cast<int>(SharedList::PmuCurrentRange) ||
+                     from == static_cast<int>(SharedList::SweepCurrentRange);
+  const std::array<SharedList, 3> lists =
+      range ? std::array{SharedList::RegisterCurrentRange, SharedList::PmuCurrentRange,
+                         SharedList::SweepCurrentRange}
+            : std::array{SharedList::RegisterMeasure, SharedList::PmuMeasure,
+                         SharedList::SweepMeasure};
   std::array<int, 3> runs{};
   for (std::size_t i = 0; i < 3; ++i) {
     runs[i] = p.selector(lists[i])->handlerRuns();
   }
-  p.selector(static_cast<Mirrored>(from))->list()->window()->show();
+  p.selector(static_cast<SharedList>(from))->list()->window()->show();
   auto* pages = find<QTabWidget>(p.registerWindow, "tabMain");
   pages->setCurrentIndex(1);  // WRITE PMU REG
-  QVERIFY(chooseItem(p.selector(static_cast<Mirrored>(from))->list(), entry));
+  QVERIFY(chooseItem(p.selector(static_cast<SharedList>(from))->list(), entry));
   for (std::size_t i = 0; i < 3; ++i) {
     QCOMPARE(p.text(lists[i]), shown[static_cast<int>(i)]);
-    // Each list's handler ran once: the exchange settles after one pass.
-    QCOMPARE(p.selector(lists[i])->handlerRuns(), runs[i] + 1);
+    // Only the chosen list's handler ran: the others show the setting's new value.
+    QCOMPARE(p.selector(lists[i])->handlerRuns(),
+             runs[i] + (lists[i] == static_cast<SharedList>(from) ? 1 : 0));
   }
   if (range) {
-    QCOMPARE(static_cast<int>(p.fixture.session().conversion.rangeIndex), entry);
+    QCOMPARE(static_cast<int>(p.fixture.session().conversion().rangeIndex), entry);
   }
 }
 
@@ -200,7 +225,7 @@ void TestSweepWindow::entryChecks() {
 
 void TestSweepWindow::sweepOnTheDefaultLoad() {
   Program p;
-  QVERIFY(chooseItem(p.selector(Mirrored::SweepMeasure)->list(), 1));  // measure current
+  QVERIFY(chooseItem(p.selector(SharedList::SweepMeasure)->list(), 1));  // measure current
   QVERIFY(p.setSweep("0", "10", "1000"));
   const std::size_t mark = p.fixture.mark();
   QVERIFY(p.run("cmdPlot"));
@@ -286,10 +311,10 @@ void TestSweepWindow::sameSweepAsTheOtherFaces() {
   QVERIFY(p.setSweep("-1", "1", "1000"));
   const std::size_t mark = p.fixture.mark();
   QVERIFY(p.run("cmdPlot"));
-  const std::vector<std::string> expected = {
-      "W 003FE4A0", "W 1FC00000", "R",   "W 10000000", "R",          "W 05211300",
-      "W 05CD749F", "232",        "233", "W 05CD8000", "232",        "233",
-      "W 05CD8B60", "232",        "233"};
+  const std::vector<std::string> expected = {"W 003FE4A0", "W 1FC00000", "R",          "W 10000000",
+                                             "R",          "W 05211300", "W 05CD749F", "232",
+                                             "233",        "W 05CD8000", "232",        "233",
+                                             "W 05CD8B60", "232",        "233"};
   QCOMPARE(p.fixture.transcript(mark), expected);
 }
 
@@ -302,9 +327,9 @@ void TestSweepWindow::plotKeepsThePreparationOrder() {
   Program p;
   QVERIFY(clickButton(p.sweep, "PMUCHSEL_2"));
   QVERIFY(clickButton(p.sweep, "PMUCHSEL_3"));
-  QVERIFY(chooseItemText(p.selector(Mirrored::PmuMeasure)->list()->window(), "cboMeasure",
+  QVERIFY(chooseItemText(p.selector(SharedList::PmuMeasure)->list()->window(), "cboMeasure",
                          "HiZ Measout"));
-  QVERIFY(chooseItemText(p.selector(Mirrored::PmuCurrentRange)->list()->window(), "cboIrange",
+  QVERIFY(chooseItemText(p.selector(SharedList::PmuCurrentRange)->list()->window(), "cboIrange",
                          "Enable Always on Ext Range"));
   QVERIFY(p.setSweep("0", "1", "500"));
   const std::size_t mark = p.fixture.mark();
@@ -319,8 +344,8 @@ void TestSweepWindow::plotKeepsThePreparationOrder() {
   QCOMPARE(*(firstForce - 1), 0x0321B300);
   // The PMU control window's words (range, then measure) came after the readbacks.
   QVERIFY(firstForce - words.begin() >= 5);
-  QCOMPARE(p.text(Mirrored::PmuMeasure), QStringLiteral("Measure Voltage"));
-  QCOMPARE(p.text(Mirrored::PmuCurrentRange), QStringLiteral("2mA current range"));
+  QCOMPARE(p.text(SharedList::PmuMeasure), QStringLiteral("Measure Voltage"));
+  QCOMPARE(p.text(SharedList::PmuCurrentRange), QStringLiteral("2mA current range"));
 }
 
 void TestSweepWindow::stopKeepsWhatWasMeasured() {

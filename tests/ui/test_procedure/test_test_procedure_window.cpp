@@ -79,7 +79,7 @@ class TestTestProcedureWindow : public QObject {
     QVERIFY(result->isVisible());
     QCOMPARE(result->text(), QStringLiteral("PASS"));
     QCOMPARE(result->palette().color(QPalette::Button), QColor(0x00, 0xC0, 0x00));
-    QCOMPARE(f.session().words.pmuWord, 0x08219300);
+    QCOMPARE(f.session().words().pmuWord, 0x08219300);
 
     // RESET sends the chip reset only; the serial-word field keeps the test's last word.
     QWidget* main = f.session().hub().window(WindowId::Register)->widget();

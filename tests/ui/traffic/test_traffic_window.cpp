@@ -25,7 +25,6 @@ void TestTrafficWindow::listsRequestsWhileShown() {
   f.startWindow(ui::WindowId::Register);
   auto* view = dynamic_cast<ui::TrafficWindow*>(f.session().hub().window(ui::WindowId::Traffic));
   QVERIFY(view != nullptr);
-  QVERIFY(!f.session().link().observed());  // closed: nothing watched
   view->show();
   f.session().SPIout(0x0F21B300);
   view->flush();
@@ -37,7 +36,7 @@ void TestTrafficWindow::listsRequestsWhileShown() {
   QCOMPARE(m.text(0, ui::TrafficModel::Direction), QStringLiteral("out"));
   QCOMPARE(m.text(0, ui::TrafficModel::Word), QStringLiteral("0F21B300"));
   QVERIFY(m.text(0, ui::TrafficModel::Register).contains(QStringLiteral("PMU")));
-  f.session().link().readAdcNow();
+  QVERIFY(f.session().bench().readAdc().has_value());
   view->flush();
   QCOMPARE(m.rowCount(), 3);
   QCOMPARE(m.text(2, ui::TrafficModel::Request), QStringLiteral("233"));
@@ -51,7 +50,9 @@ void TestTrafficWindow::listsRequestsWhileShown() {
   QVERIFY(clickButton(view, "cmdClear"));
   QCOMPARE(m.rowCount(), 0);
   view->hide();
-  QVERIFY(!f.session().link().observed());
+  f.session().SPIout(0x003FE4A0);
+  view->flush();
+  QCOMPARE(m.rowCount(), 0);  // closed: nothing watched
 }
 
 void TestTrafficWindow::statusBarsNameTheBoard() {
