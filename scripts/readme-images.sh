@@ -14,6 +14,7 @@ frmMain_00_WRITE_SYSTEM_CONTROL_REG main_window
 frmPMU pmu_control
 Form2_after_sweep sweep
 Form2_after_time_run time_run
+Form2_run_history run_history
 Form6_PASS test_procedure
 frmTraffic traffic
 LIST

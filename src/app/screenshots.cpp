@@ -13,6 +13,7 @@
 #include "ui/common/measout_warning.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
+#include "ui/sweeps/run_history.h"
 #include "ui/sweeps/sweep_window.h"
 #include "ui/test_procedure/test_procedure_window.h"
 #include "ui/traffic/traffic_window.h"
@@ -203,8 +204,47 @@ void writeScreenshots(ui::Session& session, const QString& directory, Screenshot
         field->setText(QString::fromLatin1(text));
       }
     }
+    // Then two more sweeps over other spans; the run history keeps all three, and the two
+    // earlier sweeps are ticked and drawn over the last one's chart (the list is newest first).
+    const auto plotSweep = [sweep](const char* start, const char* end, const char* step,
+                                   std::function<void()> ended) {
+      for (const auto& [name, text] :
+           {std::pair{"txtstartV", start}, std::pair{"txtendV", end}, std::pair{"txtstep", step}}) {
+        if (auto* field = sweep->findChild<QLineEdit*>(QString::fromLatin1(name))) {
+          field->setText(QString::fromLatin1(text));
+        }
+      }
+      auto* tabs = sweep->findChild<QTabWidget*>(QStringLiteral("SSTab1"));
+      auto* plot = sweep->findChild<QPushButton*>(QStringLiteral("cmdPlot"));
+      if (tabs == nullptr || plot == nullptr) {
+        ended();
+        return;
+      }
+      tabs->setCurrentIndex(0);
+      auto connection = std::make_shared<QMetaObject::Connection>();
+      *connection = QObject::connect(sweep, &ui::SweepWindow::runEnded, sweep, [=] {
+        QObject::disconnect(*connection);
+        ended();
+      });
+      plot->click();
+    };
+    const auto history = [sweep, shooter, finish, plotSweep] {
+      plotSweep("-2", "5", "500", [=] {
+        plotSweep("-4", "3", "250", [=] {
+          ui::RunHistory* runs = sweep->runHistory();
+          for (int row = 1; row < runs->count(); ++row) {  // row 0 is the last run
+            runs->setTicked(row, runs->run(row).kind == ui::kSweepKind);
+          }
+          sweep->show();
+          shooter->shoot(sweep, QStringLiteral("Form2_run_history"));
+          sweep->hide();
+          finish();
+        });
+      });
+    };
     shootAfterRun(sweep, shooter, 0, "cmdPlot", QStringLiteral("Form2_after_sweep"), [=] {
-      shootAfterRun(sweep, shooter, 1, "cmdPlotit", QStringLiteral("Form2_after_time_run"), finish);
+      shootAfterRun(sweep, shooter, 1, "cmdPlotit", QStringLiteral("Form2_after_time_run"),
+                    history);
     });
   };
   // The test window after a passing run and after one where PMU1's 9 kohm load draws too little

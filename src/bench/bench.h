@@ -95,6 +95,8 @@ class Bench {
   // smallest capacitors. Runs once.
   Refusal startUp(const std::filesystem::path& firmwarePath);
   bool started() const { return started_; }
+  // False once the start-up's search found no board.
+  bool boardConnected() const { return !link_.NoBoard(); }
   const board::BoardLink& link() const { return link_; }
   board::SimulatedBoard* simulated() const { return simulated_; }
   // Board commands: chip reset (219); /LOAD pulse (222, then the line is driven high, 226,

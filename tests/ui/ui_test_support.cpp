@@ -3,11 +3,14 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QRadioButton>
+#include <QSettings>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <sstream>
 
@@ -74,6 +77,11 @@ QString boxRow(QObject* root, const QString& name, int high) {
 // ---- the board session and its trace ------------------------------------------------------
 
 UiFixture::UiFixture(const std::string& simulateOptions) {
+  // What the program remembers (recent setups, how many runs to keep) goes to a folder of the
+  // test's own, never to the user's settings.
+  static QTemporaryDir settingsDir;
+  QCoreApplication::setOrganizationName(QStringLiteral("kv4410-test"));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
   board::BoardOptions options;
   options.simulate = true;
   options.simulateOptions = simulateOptions;

@@ -9,6 +9,7 @@
 #include "device/serial_word.h"
 #include "ui/common/entry_checks.h"
 #include "ui/common/message_sink.h"
+#include "ui/common/setup_actions.h"
 #include "ui/common/widgets.h"
 
 namespace kv4410::ui {
@@ -73,6 +74,8 @@ Session::Session(board::OpenedBoard board, MessageSink& messages)
     QCoreApplication::instance()->installEventFilter(new UserActionTracker(*this));
   }
   hub_.setBuildGate([this] { return !boardExclusive(); });
+  setupActions_ = std::make_unique<SetupActions>(*bench_, messages_);
+  hub_.setSetupActions(setupActions_.get());
   // Every serial word that reaches the board, from a window or a run, is what the serial-word
   // field shows.
   bench_->observeTraffic([this](const board::BoardLink::RequestRecord& record) {
@@ -87,6 +90,7 @@ Session::Session(board::OpenedBoard board, MessageSink& messages)
 Session::~Session() {
   delete measoutWarningBox.data();
   hub_.destroyAll();
+  hub_.setSetupActions(nullptr);
 }
 
 void Session::SPIout(std::int32_t code) {
@@ -172,7 +176,7 @@ QString Session::boardStatusText() const {
                "the program again.")
         .arg(reason ? qtext(*reason) : QStringLiteral("status %1").arg(*lostStatus_));
   }
-  if (bench_->link().NoBoard()) {
+  if (!bench_->boardConnected()) {
     return QStringLiteral(
         "No board connected. Connect the board and start again, or run kv4410 --simulate to "
         "use the simulated board.");

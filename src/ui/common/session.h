@@ -26,6 +26,7 @@ class SimulatedBoard;
 namespace kv4410::ui {
 
 class MessageSink;
+class SetupActions;
 
 using kv4410::ConversionValues;
 using kv4410::StoredWords;
@@ -46,6 +47,8 @@ class Session : public QObject {
   board::SimulatedBoard* simulated() const { return bench_->simulated(); }
   MessageSink& messages() { return messages_; }
   WindowHub& hub() { return hub_; }
+  // Saving and opening setups, for every window's File menu.
+  SetupActions& setupActions() { return *setupActions_; }
 
   // The clock the runs wait on.
   measure::Clock& clock() { return clock_; }
@@ -127,6 +130,7 @@ class Session : public QObject {
   measure::SteadyClock clock_;
   std::unique_ptr<bench::Bench> bench_;
   WindowHub hub_;
+  std::unique_ptr<SetupActions> setupActions_;
   int quietDepth_ = 0;
   bool serialHeld_ = false;
   std::optional<std::int32_t> heldWord_;

@@ -184,22 +184,32 @@ void SetupActions::openSetup(QWidget* parent) {
 }
 
 std::optional<QString> SetupActions::openSetupFile(const QString& path, bool ask, QWidget* parent) {
-  const auto refused = [this, &path](const QString& reason) {
-    refuse(kOpenSetupTitle, QStringLiteral("%1 was not opened: %2\nNothing was sent to the board.")
-                                .arg(QDir::toNativeSeparators(path), sentence(reason)));
-    return std::optional<QString>(reason);
-  };
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    return refused(QStringLiteral("cannot read it: %1").arg(file.errorString()));
+    const QString reason = QStringLiteral("cannot read it: %1").arg(file.errorString());
+    refuse(kOpenSetupTitle, QStringLiteral("%1 was not opened: %2\nNothing was sent to the board.")
+                                .arg(QDir::toNativeSeparators(path), sentence(reason)));
+    return reason;
   }
   const QByteArray bytes = file.readAll();
-  const bench::SetupResult read =
-      bench::readSetup(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  return openSetupText(std::string(bytes.constData(), static_cast<std::size_t>(bytes.size())), ask,
+                       parent, path);
+}
+
+std::optional<QString> SetupActions::openSetupText(const std::string& text, bool ask,
+                                                   QWidget* parent, const QString& path) {
+  const QString what =
+      path.isEmpty() ? QStringLiteral("The run's setup") : QDir::toNativeSeparators(path);
+  const auto refused = [this, &what](const QString& reason) {
+    refuse(kOpenSetupTitle, QStringLiteral("%1 was not opened: %2\nNothing was sent to the board.")
+                                .arg(what, sentence(reason)));
+    return std::optional<QString>(reason);
+  };
+  const bench::SetupResult read = bench::readSetup(text);
   if (!read.setup) {
     return refused(QString::fromStdString(read.refusal));
   }
-  if (!bench_.started() || bench_.link().NoBoard()) {
+  if (!bench_.started() || !bench_.boardConnected()) {
     return refused(QStringLiteral("no board is connected"));
   }
   // A run that holds the board refuses before the user is asked for nothing.
@@ -211,7 +221,7 @@ std::optional<QString> SetupActions::openSetupFile(const QString& path, bool ask
     for (const bench::BoardStep& step : bench_.setupPlan(*read.setup)) {
       plan << planLine(step);
     }
-    if (!(confirm ? confirm : confirmSetupPlan)(path, plan, parent)) {
+    if (!(confirm ? confirm : confirmSetupPlan)(what, plan, parent)) {
       return std::nullopt;
     }
   }
@@ -223,7 +233,9 @@ std::optional<QString> SetupActions::openSetupFile(const QString& path, bool ask
   if (fields_.apply) {
     fields_.apply(kept_);
   }
-  remember(path);
+  if (!path.isEmpty()) {
+    remember(path);
+  }
   emit setupOpened(path);
   return std::nullopt;
 }

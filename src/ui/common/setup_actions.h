@@ -77,6 +77,10 @@ class SetupActions : public QObject {
   // box too): unreadable, no setup, a newer format or a bad entry (the first one named), no
   // board, or a run holds the board. Empty when it was opened or the user cancelled.
   std::optional<QString> openSetupFile(const QString& path, bool ask, QWidget* parent = nullptr);
+  // The same for a setup's JSON text (a kept run's setup); `path` names where it came from in
+  // the messages and the recent list, and is empty for a text that is no file.
+  std::optional<QString> openSetupText(const std::string& text, bool ask, QWidget* parent = nullptr,
+                                       const QString& path = {});
 
   // The last setups opened or saved, newest first, at most five, each once.
   QStringList recentSetups() const;

@@ -29,8 +29,10 @@
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
 #include "ui/common/setting_lists.h"
+#include "ui/common/setup_actions.h"
 #include "ui/common/widgets.h"
 #include "ui/common/window_menus.h"
+#include "ui/sweeps/run_history.h"
 #include "ui/sweeps/run_tab.h"
 #include "ui/sweeps/strip_chart.h"
 
@@ -68,6 +70,9 @@ SweepWindow::SweepWindow(Session& session, QWidget* parent)
   auto* layout = new QHBoxLayout(central);
   layout->setContentsMargins(8, 8, 8, 8);
   layout->addWidget(SSTab1_, 1);
+  runHistory_ = new RunHistory(central);
+  runHistory_->setMessageSink(&session_.messages());
+  layout->addWidget(runHistory_);
   layout->addWidget(buildSideControls());
 
   installWindowMenus(this, WindowId::Sweep, session_.hub());
@@ -81,14 +86,34 @@ SweepWindow::SweepWindow(Session& session, QWidget* parent)
       session_.bench().stopRun();
     }
   });
-  resize(1180, 760);
+  connect(runHistory_, &RunHistory::overlaysChanged, this, [this] {
+    sweepTab_->chart()->setOverlays(runHistory_->overlays(kSweepKind));
+    timeTab_->chart()->setOverlays(runHistory_->overlays(kTimeRunKind));
+  });
+  connect(runHistory_, &RunHistory::runPicked, this, [this](int row) {
+    SSTab1_->setCurrentWidget(runHistory_->run(row).kind == kSweepKind ? sweepTab_ : timeTab_);
+  });
+  // "Restore Setup" opens the run's setup as a setup file would be, after showing its words.
+  connect(runHistory_, &RunHistory::restoreSetupRequested, this, [this](const QString& json) {
+    if (SetupActions* setups = session_.hub().setupActions()) {
+      setups->openSetupText(json.toStdString(), true, this);
+    }
+  });
+  // The entry fields belong to a setup: saved with it, and set when one is opened.
+  if (SetupActions* setups = session_.hub().setupActions()) {
+    setups->setSweepFieldsAccess(
+        {[this] { return sweepFields(); }, [this](const SweepFields& f) { showSweepFields(f); }});
+  }
+  resize(1500, 760);
 }
 
 SweepWindow::~SweepWindow() {
-  // A run that was under way when the window went ends at its next row.
+  if (SetupActions* setups = session_.hub().setupActions()) {
+    setups->setSweepFieldsAccess({});
+  }
+  // A run that was under way when the window went (the program ends) stops at its next row.
   if (active_ != nullptr) {
     session_.bench().stopRun();
-    session_.bench().runToEnd();
   }
   for (const auto& unsubscribe : unsubscribe_) {
     unsubscribe();
@@ -281,6 +306,8 @@ void SweepWindow::connectTab(RunTab* tab, bool sweep) {
   connect(tab->saveButton(), &QPushButton::clicked, this, [this, sweep] { saveList(sweep); });
   connect(tab->chart(), &StripChart::pointPicked, this,
           [this, sweep](double x) { onPicked(sweep, x); });
+  connect(tab->chart(), &StripChart::pointClicked, this,
+          [this, sweep](double x, double y) { onChartClicked(sweep, x, y); });
 }
 
 // ---- start-up and handlers ------------------------------------------------------------------

@@ -9,9 +9,11 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "measure/sweep_engine.h"
+#include "ui/common/setup_actions.h"
 #include "ui/common/window_hub.h"
 
 class QCheckBox;
@@ -26,6 +28,7 @@ class QTabWidget;
 namespace kv4410::ui {
 
 class RunDriver;
+class RunHistory;
 class RunTab;
 class Selector;
 class Session;
@@ -44,6 +47,8 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   // The last runs of each kind (kept for point picking and saving); nullptr before the first.
   const measure::SweepRun* lastSweep() const;
   const measure::TimeRun* lastTimeRun() const;
+  // This session's ended runs, to compare on the charts.
+  RunHistory* runHistory() const { return runHistory_; }
   // Writes the sweep's (or the time run's) list with its description to `path`; on failure
   // returns the reason, and nothing in the window changes.
   std::optional<QString> saveCsv(bool sweepList, const QString& path) const;
@@ -87,6 +92,12 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   void drawLive();
   void drawFinal();
   void setRunning(bool running);
+  void keepRun(const measure::Run& run, bool isSweep);
+  // The setup as one JSON line (empty without setups), and the entry fields a setup holds.
+  std::string setupJsonLine() const;
+  SweepFields sweepFields() const;
+  void showSweepFields(const SweepFields& f);
+  void onChartClicked(bool sweep, double x, double y);
 
   Session& session_;
   std::unique_ptr<RunDriver> driver_;
@@ -128,6 +139,10 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   QLineEdit* txtForceC_ = nullptr;
 
   QPushButton* cmdSTOP_ = nullptr;
+  RunHistory* runHistory_ = nullptr;
+  std::string runSetupJson_;  // the setup a run started with, for the history and SAVE CSV
+  std::string sweepSetupJson_;
+  std::string timeSetupJson_;
   QProgressBar* prgRun_ = nullptr;
 };
 

@@ -3,6 +3,7 @@
 // the saved lists.
 #include <QCheckBox>
 #include <QColor>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
+#include <QTime>
 #include <cmath>
 
 #include "board/board_link.h"
@@ -26,8 +28,10 @@
 #include "ui/common/run_driver.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
+#include "ui/common/setup_actions.h"
 #include "ui/common/widgets.h"
 #include "ui/sweeps/chart_limits.h"
+#include "ui/sweeps/run_history.h"
 #include "ui/sweeps/run_tab.h"
 #include "ui/sweeps/strip_chart.h"
 #include "ui/sweeps/sweep_window.h"
@@ -113,9 +117,11 @@ void SweepWindow::plotSweep() {
   }
   // PLOT takes the sweep's channel boxes again: their channels replace the PMU word's.
   const float vref = chosenReference();
+  const std::string setup = setupJsonLine();
   if (!session_.report(session_.bench().startSweep(request, vref))) {
     return;
   }
+  sweepSetupJson_ = setup;
   sweepTab_->clearResults();
   sweepDescription_ = describeRun("Voltage sweep", vref);
   startRun(session_.bench().sweepRun(), sweepTab_);
@@ -138,9 +144,11 @@ void SweepWindow::plotTimeRun() {
     return;
   }
   const float vref = chosenReference();
+  const std::string setup = setupJsonLine();
   if (!session_.report(session_.bench().startTimeRun(*force, vref))) {
     return;
   }
+  timeSetupJson_ = setup;
   timeTab_->clearResults();
   timeDescription_ = describeRun("Measure versus time", vref);
   startRun(session_.bench().timeRun(), timeTab_);
@@ -313,7 +321,73 @@ void SweepWindow::showRunEnd() {
                 .arg(reason ? qtext(*reason) : QString::number(run->lastFailedStatus()));
   }
   status->setText(text);
+  if (run->rows() > 0) {
+    keepRun(*run, isSweep);
+  }
   emit runEnded();
+}
+
+std::string SweepWindow::setupJsonLine() const {
+  const SetupActions* setups = session_.hub().setupActions();
+  return setups != nullptr ? setups->setupJsonLine() : std::string();
+}
+
+SweepFields SweepWindow::sweepFields() const {
+  // A field that does not hold a number keeps the value a fresh window has.
+  SweepFields f;
+  const auto take = [](const QLineEdit* field, double& value) {
+    if (const std::optional<double> parsed = parseDecimal(field->text().toStdString())) {
+      value = *parsed;
+    }
+  };
+  take(txtstartV_, f.sweep.startVolts);
+  take(txtendV_, f.sweep.endVolts);
+  take(txtstep_, f.sweep.stepMillivolts);
+  take(txtForceV_, f.forceVolts);
+  return f;
+}
+
+void SweepWindow::showSweepFields(const SweepFields& f) {
+  txtstartV_->setText(QString::number(f.sweep.startVolts));
+  txtendV_->setText(QString::number(f.sweep.endVolts));
+  txtstep_->setText(QString::number(f.sweep.stepMillivolts));
+  txtForceV_->setText(QString::number(f.forceVolts));
+}
+
+// The ended run goes into the history, with the setup it started with.
+void SweepWindow::keepRun(const measure::Run& run, bool isSweep) {
+  const measure::RunDescription& description = isSweep ? sweepDescription_ : timeDescription_;
+  const QString range = selSweepI_->list()->itemText(description.rangeIndex);
+  runHistory_->add(
+      keptRunOf(run, description, range.toStdString(), isSweep ? sweepSetupJson_ : timeSetupJson_,
+                QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toStdString()));
+}
+
+// A click nearer to a ticked earlier run than to the trace reads that run: the history picks
+// it and X and Y show its point.
+void SweepWindow::onChartClicked(bool sweep, double x, double y) {
+  RunTab* tab = sweep ? sweepTab_ : timeTab_;
+  const double along = x - tab->chart()->xStart();
+  double distance = 0.0;
+  const int row = runHistory_->nearestRun(sweep ? kSweepKind : kTimeRunKind, along, y, &distance);
+  if (row < 0) {
+    return;
+  }
+  const measure::Run* last = sweep ? static_cast<const measure::Run*>(lastSweep())
+                                   : static_cast<const measure::Run*>(lastTimeRun());
+  const double rows = last != nullptr ? static_cast<double>(last->rows()) : 0.0;
+  if (last != nullptr && along >= -0.5 && along <= rows - 0.5) {
+    const double nearest = std::max(0.0, std::min(std::nearbyint(along), rows - 1.0));
+    if (std::fabs(last->measuredAt(static_cast<std::size_t>(nearest)) - y) <= distance) {
+      return;  // the trace is nearer
+    }
+  }
+  runHistory_->pickRun(row);
+  const KeptRun& kept = runHistory_->run(row);
+  const double k =
+      std::max(0.0, std::min(std::nearbyint(along), static_cast<double>(kept.values.size()) - 1.0));
+  tab->x()->setText(QString::number(kept.xFirst + k * kept.xStep, 'g', 8));
+  tab->y()->setText(QString::number(kept.values[static_cast<std::size_t>(k)], 'g', 8));
 }
 
 // A run's plot at its end: Min and Max, and the series over the points measured (the sweep)
@@ -353,7 +427,9 @@ std::optional<QString> SweepWindow::saveCsv(bool sweepList, const QString& path)
   if (run == nullptr || run->lines().empty()) {
     return QStringLiteral("There is no run to save yet.");
   }
-  const std::string text = measure::csvText(sweepList ? sweepDescription_ : timeDescription_, *run);
+  // The first line holds the setup the run started with, so the file opens as that setup.
+  const std::string text = measure::csvText(sweepList ? sweepDescription_ : timeDescription_, *run,
+                                            sweepList ? sweepSetupJson_ : timeSetupJson_);
   // The file is replaced only once it is written completely, so a failed write loses nothing.
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {

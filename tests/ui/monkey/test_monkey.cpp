@@ -27,8 +27,12 @@ const QStringList kEdgeTexts = {"0",   "FFFF", "10000", "1FFFF", "-0",   "1e308"
                                 "inf", "-1",   "",      "  ",    "0x10", "1,5",     "2.5.1",
                                 "5",   "-5",   "12.5",  "1e-9",  "€",    "1FFFFFFF"};
 // Controls that end the program, open a file dialog or start another program.
-const QStringList kSkipped = {"cmdEXIT",     "mnuExit",     "menuExit",
-                              "cmdSaveCsv1", "cmdSaveCsv2", "frmAbout.cmdSysInfo"};
+// Controls that end the program or wait in a file dialog.
+const QStringList kSkipped = {"cmdEXIT",          "mnuExit",           "menuExit",
+                              "cmdSaveCsv1",      "cmdSaveCsv2",       "frmAbout.cmdSysInfo",
+                              "cmdHistorySave",   "cmdHistoryRestore", "mnuOpenSetup",
+                              "mnuSaveSetup",     "mnuRecentSetup_0",  "mnuRecentSetup_1",
+                              "mnuRecentSetup_2", "mnuRecentSetup_3",  "mnuRecentSetup_4"};
 const char* const kKinds[] = {"QComboBox", "QAbstractButton", "QTabWidget", "QLineEdit"};
 const char* const kShortSweep[][2] = {
     {"txtstartV", "-1"}, {"txtendV", "1"}, {"txtstep", "250"}, {"txtForceV", "1.5"}};
