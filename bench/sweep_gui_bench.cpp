@@ -170,6 +170,8 @@ int main(int argc, char* argv[]) {
   std::printf("window's own cost a step %.3f us (target at most 20 us)\n",
               (wall - bare) / kSteps * 1e6);
   std::printf("latency a request        %u us\n", kLatencyUs);
+  std::printf("requests a step          %.3f (the bare loop makes 3)\n",
+              static_cast<double>(session.bench().link().requestCount()) / kSteps);
   std::printf("bare time / window time  %.1f %%\n", 100.0 * bare / wall);
   if (history) {
     keepRuns(*sweep, 20);
