@@ -88,7 +88,7 @@ void Selector::select(int index) {
       return;  // an option button of an exclusive group cannot be cleared by itself
     }
   }
-  // A selection set from code (start-up, mirroring) never raises the channel message.
+  // A selection set from code (the start-up, a write button) never raises the channel message.
   if (session_ != nullptr) {
     Session::QuietScope quiet(*session_);
     run(this->index(), true);

@@ -1,8 +1,8 @@
 #pragma once
-// The one rule for lists and check boxes that several windows mirror:
+// The one rule for lists and check boxes:
 //  - a user's choice runs the control's handler;
-//  - a selection set from code runs the handler at once, but only when it actually changes,
-//    so two windows that set each other's selectors settle after one exchange.
+//  - a selection set from code runs the handler at once, but only when it actually changes;
+//  - show() only shows a choice made elsewhere (a bound setting's new value), running nothing.
 // Lists start with no item selected (index -1) and show their initial text as a placeholder,
 // and they discard every key: only choosing an item changes them.
 #include <QObject>

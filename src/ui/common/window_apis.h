@@ -1,5 +1,5 @@
 #pragma once
-// The few operations one window offers another outside selector mirroring. A window reached
+// The few operations one window offers another besides the shared settings. A window reached
 // through the hub is cast to these interfaces.
 #include <cstdint>
 

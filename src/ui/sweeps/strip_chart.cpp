@@ -65,8 +65,7 @@ StripChart::StripChart(const QString& name, QWidget* parent) : QChartView(parent
 }
 
 // The chart, its series and axes are built when the view is first shown or drawn into: the
-// sweep window is built at start-up, when the other windows' lists mirror into it, and most
-// sessions open it later or never. The settings made before that are kept and applied here.
+// sweep window may be built before it is shown, and most sessions open it later or never. The settings made before that are kept and applied here.
 void StripChart::ensureChart() {
   if (trace_ != nullptr) {
     return;

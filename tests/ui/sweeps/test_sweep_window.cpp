@@ -90,8 +90,8 @@ class TestSweepWindow : public QObject {
 
  private slots:
   void startUpCascade();
-  void mirroring_data();
-  void mirroring();
+  void sharedLists_data();
+  void sharedLists();
   void entryChecks_data();
   void entryChecks();
   void sweepOnTheDefaultLoad();
@@ -127,7 +127,7 @@ void TestSweepWindow::startUpCascade() {
   QCOMPARE(p.fixture.session().bench().sweepState().sweepChanBits, 0x0F000000);
 }
 
-void TestSweepWindow::mirroring_data() {
+void TestSweepWindow::sharedLists_data() {
   QTest::addColumn<int>("from");
   QTest::addColumn<int>("entry");
   QTest::addColumn<QStringList>("shown");  // register, PMU control, sweep window afterwards
@@ -147,7 +147,7 @@ void TestSweepWindow::mirroring_data() {
       {"Measure Current", "Measure Current", "Measure Current"});
 }
 
-void TestSweepWindow::mirroring() {
+void TestSweepWindow::sharedLists() {
   QFETCH(int, from);
   QFETCH(int, entry);
   QFETCH(QStringList, shown);
