@@ -294,7 +294,10 @@ class PyBench {
                             " V, F/S = " + fixed3(limits.fullScale) + " V");
     }
     setUp(channels, std::nullopt, measure, clamp);
-    act([](Bench& bb) { return bb.chooseForce(0); });
+    // Chosen in the force list only when it shows another mode, as a user would.
+    if (b.pmuControl().forceEntry != 0) {
+      act([](Bench& bb) { return bb.chooseForce(0); });
+    }
     enterLevel(level, "V");
     return b.pmuControl().levelCode;
   }
@@ -321,7 +324,10 @@ class PyBench {
       act([&rsense](Bench& bb) { return bb.enterExternalOhms(*rsense); });
     }
     setUp(channels, static_cast<bench::CurrentRange>(index), measure, clamp);
-    act([](Bench& bb) { return bb.chooseForce(1); });
+    // Chosen in the force list only when it shows another mode, as a user would.
+    if (b.pmuControl().forceEntry != 1) {
+      act([](Bench& bb) { return bb.chooseForce(1); });
+    }
     enterLevel(level, rangeInMicroamps(index) ? "uA" : "mA");
     return b.pmuControl().levelCode;
   }
