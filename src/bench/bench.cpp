@@ -518,15 +518,8 @@ void Bench::composeMeasure(MeasureSelect measure) {
 Refusal Bench::setCurrentRange(CurrentRange range) {
   // The PMU control window's range handler: while it forces current it reads the
   // current-measure gain back to show the new range's limits.
-  return change(Setting::CurrentRange, currentRange_, range, [&] {
-    composeRange(range);
-    pmuControl_.rangeEntry = static_cast<int>(range);
-    Refusal refusal = sendPmuWord();
-    if (!pmuControl_.forceVoltage) {
-      showCurrentRange();
-    }
-    return refusal;
-  });
+  return change(Setting::CurrentRange, currentRange_, range,
+                [&] { return runRangeHandler(range); });
 }
 
 Refusal Bench::setMeasure(MeasureSelect measure) {
@@ -688,16 +681,9 @@ Refusal Bench::chooseAgain(Setting setting) {
     return refusal;
   }
   switch (setting) {
-    case Setting::CurrentRange: {
+    case Setting::CurrentRange:
       // The list may show an "always on external range" switch: the range comes back.
-      composeRange(currentRange_.value());
-      pmuControl_.rangeEntry = static_cast<int>(currentRange_.value());
-      Refusal refusal = sendPmuWord();
-      if (!pmuControl_.forceVoltage) {
-        showCurrentRange();
-      }
-      return refusal;
-    }
+      return runRangeHandler(currentRange_.value());
     case Setting::Measure:
     case Setting::Compare:
       words_.refreshPmuChannels();
@@ -754,12 +740,7 @@ void Bench::takeRunSelections() {
     composeRange(range);  // the register window's list came back from an "INT RANGE" code
   }
   if (pmuControl_.rangeEntry != static_cast<int>(range)) {
-    composeRange(range);
-    pmuControl_.rangeEntry = static_cast<int>(range);
-    sendPmuWord();
-    if (!pmuControl_.forceVoltage) {
-      showCurrentRange();
-    }
+    runRangeHandler(range);
     currentRange_.tellAgain();
   }
   const MeasureSelect measure = sweep_.measureMode == measure::MeasureMode::Voltage

@@ -286,7 +286,9 @@ class Bench {
   // Every setting takes its value from `v` (the sweep's channel bits too); nothing is sent, and
   // only the settings that change tell their listeners.
   void takeSettings(const SettingValues& v);
-  Refusal runRangeHandler();
+  // The PMU control window's range handler for `range`: composes it, shows it in the list,
+  // sends the PMU word and, while forcing current, reads the gain back for the limits.
+  Refusal runRangeHandler(CurrentRange range);
   Refusal chooseAgain(Setting setting);
   // A run's preparation, where the sweep window's handlers take part (see PreparationSteps).
   measure::Run::PreparationSteps runPreparation(bool sweepChannels);

@@ -32,15 +32,16 @@ Refusal Bench::runForceHandler(int entry) {
     // Force current shows its range at once, and runs the range handler, before its own word.
     pmuControl_.forceVoltage = false;
     showCurrentRange();
-    refusal = runRangeHandler();
+    refusal = runRangeHandler(currentRange_.value());
   }
   // The Hi-Z modes keep the force flag as it was.
   Refusal sent = sendPmuWord();
   return refusal ? refusal : sent;
 }
 
-Refusal Bench::runRangeHandler() {
-  composeRange(currentRange_.value());
+Refusal Bench::runRangeHandler(CurrentRange range) {
+  composeRange(range);
+  pmuControl_.rangeEntry = static_cast<int>(range);
   Refusal refusal = sendPmuWord();
   if (!pmuControl_.forceVoltage) {
     showCurrentRange();
@@ -101,7 +102,7 @@ Refusal Bench::enterForceLevel(float level) {
   }
   // The PMU word of the present force mode and range goes out first, so the level lands in the
   // mode the window shows: the range handler, the force handler, then the word once more.
-  Refusal refusal = runRangeHandler();
+  Refusal refusal = runRangeHandler(currentRange_.value());
   Refusal forced = runForceHandler(pmuControl_.forceEntry);
   Refusal sent = sendPmuWord();
   refusal = refusal ? refusal : forced ? forced : sent;
