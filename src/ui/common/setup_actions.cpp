@@ -11,7 +11,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSettings>
 #include <QVBoxLayout>
 #include <sstream>
@@ -21,6 +20,7 @@
 #include "kv4410_version.h"
 #include "measure/run_csv.h"
 #include "ui/common/message_sink.h"
+#include "ui/common/widgets.h"
 
 namespace kv4410::ui {
 
@@ -159,15 +159,10 @@ void SetupActions::saveSetup(QWidget* parent) {
 
 bool SetupActions::saveSetupFile(const QString& path) {
   const std::string text = bench::setupJson(currentSetup());
-  QSaveFile file(path);
-  const bool written = file.open(QIODevice::WriteOnly) &&
-                       file.write(text.data(), static_cast<qint64>(text.size())) ==
-                           static_cast<qint64>(text.size()) &&
-                       file.commit();
-  if (!written) {
+  if (const std::optional<QString> reason = saveWhole(path, QByteArray::fromStdString(text))) {
     refuse(kSaveSetupTitle,
            QStringLiteral("The setup was not saved to %1: %2\nThe old file is kept.")
-               .arg(QDir::toNativeSeparators(path), sentence(file.errorString())));
+               .arg(QDir::toNativeSeparators(path), sentence(*reason)));
     return false;
   }
   remember(path);

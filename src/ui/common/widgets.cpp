@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -29,6 +30,22 @@ QStringList qtextList(const std::vector<std::string_view>& texts) {
 
 QString hexText(std::int32_t value, int digits) {
   return QString::fromStdString(NumberToHex(value, digits));
+}
+
+std::optional<QString> saveWhole(const QString& path, const QByteArray& contents) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) {
+    return file.errorString();
+  }
+  if (file.write(contents) != contents.size()) {
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    return reason;
+  }
+  if (!file.commit()) {
+    return file.errorString();
+  }
+  return std::nullopt;
 }
 
 QComboBox* makeList(QWidget* parent, const QString& name, const QStringList& items) {

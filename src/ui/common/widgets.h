@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +29,10 @@ QStringList qtextList(const std::vector<std::string_view>& texts);
 
 // `value` in upper-case hex, padded to `digits` digits as NumberToHex does.
 QString hexText(std::int32_t value, int digits);
+
+// Writes `contents` to `path` through a temporary file that replaces it only once complete, so
+// a failed write loses nothing. Returns why it failed, or nothing.
+std::optional<QString> saveWhole(const QString& path, const QByteArray& contents);
 
 // A drop-down list holding `items`, sized to its longest item.
 QComboBox* makeList(QWidget* parent, const QString& name, const QStringList& items);

@@ -8,7 +8,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
@@ -427,21 +426,7 @@ std::optional<QString> RunHistory::saveRun(int row, const QString& path) const {
   if (row < 0 || row >= count()) {
     return QStringLiteral("There is no such run.");
   }
-  const QByteArray text = keptRunCsv(run(row));
-  // The file is replaced only once it is written completely, so a failed write loses nothing.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) {
-    return file.errorString();
-  }
-  if (file.write(text) != text.size()) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return reason;
-  }
-  if (!file.commit()) {
-    return file.errorString();
-  }
-  return std::nullopt;
+  return saveWhole(path, keptRunCsv(run(row)));
 }
 
 void RunHistory::saveCurrent() {

@@ -14,7 +14,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QTime>
 #include <cmath>
 
@@ -445,21 +444,7 @@ std::optional<QString> SweepWindow::saveCsv(bool sweepList, const QString& path)
   // The first line holds the setup the run started with, so the file opens as that setup.
   const std::string text = measure::csvText(sweepList ? sweepDescription_ : timeDescription_, *run,
                                             sweepList ? sweepSetupJson_ : timeSetupJson_);
-  // The file is replaced only once it is written completely, so a failed write loses nothing.
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-    return file.errorString();
-  }
-  if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-      static_cast<qint64>(text.size())) {
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    return reason;
-  }
-  if (!file.commit()) {
-    return file.errorString();
-  }
-  return std::nullopt;
+  return saveWhole(path, QByteArray::fromStdString(text));
 }
 
 void SweepWindow::saveList(bool sweep) {
