@@ -1,5 +1,6 @@
 #include "ui/common/run_driver.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "measure/clock.h"
@@ -21,6 +22,7 @@ void RunDriver::start(Step step) {
   step_ = std::move(step);
   running_ = true;
   deadline_ = clock_.now();
+  lastLateness_ = 0.0;
   timer_.start(0);
 }
 
@@ -36,6 +38,7 @@ void RunDriver::fire() {
   if (!running_) {
     return;
   }
+  lastLateness_ = std::max(0.0, clock_.now() - deadline_);
   clock_.waitUntil(deadline_);
   const std::optional<double> wait = step_();
   emit stepped();

@@ -28,6 +28,9 @@ class RunDriver : public QObject {
   // No further step is scheduled (the run's own stop decides what its last step does).
   void cancel();
   bool running() const { return running_; }
+  // How late the latest step started after its deadline, in seconds: the event loop's work
+  // between two steps (painting, the user's input) shows here, not in the step's own time.
+  double lastLateness() const { return lastLateness_; }
 
  signals:
   void stepped();
@@ -40,6 +43,7 @@ class RunDriver : public QObject {
   QTimer timer_;
   Step step_;
   double deadline_ = 0.0;
+  double lastLateness_ = 0.0;
   bool running_ = false;
 };
 

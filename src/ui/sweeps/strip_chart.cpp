@@ -65,7 +65,8 @@ StripChart::StripChart(const QString& name, QWidget* parent) : QChartView(parent
 }
 
 // The chart, its series and axes are built when the view is first shown or drawn into: the
-// sweep window may be built before it is shown, and most sessions open it later or never. The settings made before that are kept and applied here.
+// sweep window may be built before it is shown, and most sessions open it later or never. The
+// settings made before that are kept and applied here.
 void StripChart::ensureChart() {
   if (trace_ != nullptr) {
     return;
@@ -310,13 +311,15 @@ void StripChart::beginLive(int planned) {
   const auto points = static_cast<std::size_t>(std::max(planned, 0));
   liveBucket_ = points > static_cast<std::size_t>(kMaxDrawnPoints) ? (points + runs - 1) / runs : 1;
   liveDrawn_ = 0;
+  livePoints_.clear();
+  livePoints_.reserve(static_cast<qsizetype>(std::min<std::size_t>(points, kMaxDrawnPoints)));
 }
 
 void StripChart::appendLive(const std::function<double(std::size_t)>& value, std::size_t count) {
   ensureChart();
-  QList<QPointF> points;
+  const qsizetype drawn = livePoints_.size();
   const auto add = [&](std::size_t k) {
-    points.append(QPointF(xStart_ + static_cast<double>(k), value(k)));
+    livePoints_.append(QPointF(xStart_ + static_cast<double>(k), value(k)));
   };
   for (; liveDrawn_ + liveBucket_ <= count; liveDrawn_ += liveBucket_) {
     std::size_t low = liveDrawn_;
@@ -330,8 +333,8 @@ void StripChart::appendLive(const std::function<double(std::size_t)>& value, std
       add(std::max(low, high));
     }
   }
-  if (!points.isEmpty()) {
-    trace_->append(points);
+  if (livePoints_.size() > drawn) {
+    trace_->replace(livePoints_);
   }
   plotted_ = static_cast<int>(count);
   showMarkers();

@@ -50,10 +50,11 @@ class StripChart : public QChartView {
   // Draws the series from the first `count` values (all of them when count < 0).
   void plot(const std::vector<double>& values, int count = -1);
   // Live drawing while a run measures: beginLive() clears the trace for a run of `planned`
-  // points; appendLive() is given the series so far (`value(k)` for k < count) and draws only
-  // the values it has not drawn yet, so a redraw late in a long run costs what one early in it
-  // does. Beyond kMaxDrawnPoints planned points each complete run of neighbours is drawn by its
-  // lowest and highest point, as plot() draws them; the run's final plot() draws every point.
+  // points; appendLive() is given the series so far (`value(k)` for k < count) and reads only
+  // the values it has not drawn yet. The trace takes the drawn points in one replacement: the
+  // series' own append lays the whole trace out again for every point it adds. Beyond
+  // kMaxDrawnPoints planned points each complete run of neighbours is drawn by its lowest and
+  // highest point, as plot() draws them; the run's final plot() draws every point.
   void beginLive(int planned);
   void appendLive(const std::function<double(std::size_t)>& value, std::size_t count);
 
@@ -122,6 +123,7 @@ class StripChart : public QChartView {
   int width_ = 0;               // 0: the series' own pen width
   std::size_t liveBucket_ = 1;  // values per run of neighbours while drawing live
   std::size_t liveDrawn_ = 0;   // values drawn live so far
+  QList<QPointF> livePoints_;   // the points they gave, as the trace shows them
 };
 
 }  // namespace kv4410::ui

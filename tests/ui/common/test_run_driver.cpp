@@ -34,6 +34,27 @@ class TestRunDriver : public QObject {
     QVERIFY(!driver.running());
   }
 
+  // Work the event loop does between two steps (painting) makes the next step late by its
+  // time; work done while a step's wait runs does not.
+  void latenessIsTheEventLoopsWorkPastTheDeadline() {
+    measure::SteadyClock clock;
+    ui::RunDriver driver(clock);
+    const std::vector<double> waits = {0.0, 0.050, 0.0};
+    std::vector<double> lateness;
+    std::size_t steps = 0;
+    connect(&driver, &ui::RunDriver::stepped, this,
+            [&] { QTimer::singleShot(0, this, [] { QThread::msleep(20); }); });
+    driver.start([&]() -> std::optional<double> {
+      lateness.push_back(driver.lastLateness());
+      return steps < waits.size() ? std::optional<double>(waits[steps++]) : std::nullopt;
+    });
+    QTRY_COMPARE(lateness.size(), std::size_t{4});
+    QVERIFY(lateness[0] < 0.010);
+    QVERIFY2(lateness[1] >= 0.019, qPrintable(QString::number(lateness[1])));
+    QVERIFY2(lateness[2] < 0.010, qPrintable(QString::number(lateness[2])));
+    QVERIFY2(lateness[3] >= 0.019, qPrintable(QString::number(lateness[3])));
+  }
+
   void cancelEndsTheRun() {
     measure::SteadyClock clock;
     ui::RunDriver driver(clock);
