@@ -59,23 +59,4 @@ void installBoardStatus(QMainWindow* window, Session& session);
 // test holds the board, so nothing the user does there can reach the board meanwhile.
 void disableWhileTestHoldsBoard(QMainWindow* window, Session& session);
 
-// The style the instrument windows share: framed group boxes with bold titles, the dark
-// header band with its subtitle, and the reset button in warning red. Windows append their own
-// rules (title label, big buttons) to it.
-inline constexpr const char* kPanelStyle = R"(
-QGroupBox {
-  font-weight: bold;
-  border: 1px solid #9aa7b4;
-  border-radius: 5px;
-  margin-top: 10px;
-  padding: 8px 6px 6px 6px;
-  background: #f6f8fa;
-}
-QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; color: #1d3f66; }
-QGroupBox QWidget { font-weight: normal; }
-QFrame#fraHeader { background: #1d3f66; border-radius: 5px; }
-QLabel#lblSubtitle { color: #cfe0f2; }
-QPushButton#cmdRESET { color: #8a1c1c; font-weight: bold; }
-)";
-
 }  // namespace kv4410::ui

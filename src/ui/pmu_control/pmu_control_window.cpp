@@ -29,6 +29,7 @@
 #include "ui/common/entry_checks.h"
 #include "ui/common/measout_warning.h"
 #include "ui/common/message_sink.h"
+#include "ui/common/panel_look.h"
 #include "ui/common/register_fields.h"
 #include "ui/common/selector.h"
 #include "ui/common/session.h"
@@ -64,16 +65,10 @@ QLineEdit* resultDisplay(QWidget* parent, const QString& name, int width) {
   field->setFocusPolicy(Qt::NoFocus);
   field->setFixedWidth(width);
   field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  field->setProperty("display", true);
+  setPanelRole(field, PanelRole::Display);
   field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   return field;
 }
-
-const char* kStyle = R"(
-QLineEdit[display="true"] { background: #eef2f5; color: #102030; border: 1px solid #b8c2cc; }
-QLabel#lblTitle { font-size: 16pt; font-weight: bold; color: #ffffff; }
-QFrame#fraStatus { border: 1px solid #9aa7b4; border-radius: 5px; background: #f6f8fa; }
-)";
 
 }  // namespace
 
@@ -120,9 +115,7 @@ PmuControlWindow::PmuControlWindow(Session& session, QWidget* parent)
   installWindowMenus(this, WindowId::PmuControl, session_.hub());
   installBoardStatus(this, session_);
   disableWhileTestHoldsBoard(this, session_);
-  // Styled once every widget is in place: a style sheet set first restyles each widget again
-  // as it is added.
-  setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
+  givePanelLook(this);
 
   PmuLevelFields fields;
   fields.force = cboForce_;
@@ -158,7 +151,9 @@ PmuControlWindow::~PmuControlWindow() = default;
 QWidget* PmuControlWindow::buildHeader() {
   auto* header = new QFrame(this);
   header->setObjectName(QStringLiteral("fraHeader"));
+  setPanelRole(header, PanelRole::Band);
   auto* title = makeLabel(header, QStringLiteral("lblTitle"), QStringLiteral("KV4410 Quad PMU"));
+  setTextLook(title, Qt::white, 16, true);
   auto* row = new QHBoxLayout(header);
   row->setContentsMargins(12, 6, 12, 6);
   row->addWidget(title);
@@ -387,10 +382,12 @@ QGroupBox* PmuControlWindow::buildDirectDacGroup() {
 QWidget* PmuControlWindow::buildStatusPanel() {
   auto* panel = new QFrame(this);
   panel->setObjectName(QStringLiteral("fraStatus"));
+  setPanelRole(panel, PanelRole::Box);
   Text1_ = resultDisplay(panel, QStringLiteral("Text1"), 100);
   txtPMU_ = resultDisplay(panel, QStringLiteral("txtPMU"), 100);
   txtother_ = resultDisplay(panel, QStringLiteral("txtother"), 100);
   cmdRESET_ = makeButton(panel, QStringLiteral("cmdRESET"), QStringLiteral("RESET KV4410"));
+  setTextLook(cmdRESET_, QColor(0x8a, 0x1c, 0x1c), 0, true);
   cmdEXIT_ = makeButton(panel, QStringLiteral("cmdEXIT"), QStringLiteral("EXIT"));
 
   auto* layout = new QGridLayout(panel);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "device/text_format.h"
+#include "ui/common/panel_look.h"
 #include "ui/common/run_driver.h"
 #include "ui/common/session.h"
 #include "ui/common/widgets.h"
@@ -27,12 +28,6 @@ namespace {
 // The verdict colours, 0x00C000 and 0x0000C0 in blue-green-red order: green and red.
 const QColor kPassColour(0x00, 0xC0, 0x00);
 const QColor kFailureColour(0xC0, 0x00, 0x00);
-
-const char* kStyle = R"(
-QLabel#Label1 { font-size: 16pt; font-weight: bold; color: #ffffff; }
-QPushButton#cmdWRITEPMU { font-size: 13pt; font-weight: bold; min-height: 40px; }
-QListWidget#lstTest { background: #ffffff; border: 1px solid #9aa7b4; }
-)";
 
 // How a list line is shown: PASS lines green, the failure banner and failed transfers red,
 // channel headers bold. The text itself is the test's line, unchanged.
@@ -66,6 +61,10 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
 
   lstTest_ = new QListWidget(this);
   lstTest_->setObjectName(QStringLiteral("lstTest"));
+  setPanelRole(lstTest_, PanelRole::Plain);
+  QPalette listPalette = lstTest_->palette();
+  listPalette.setColor(QPalette::Base, Qt::white);
+  lstTest_->setPalette(listPalette);
   lstTest_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   lstTest_->setSelectionMode(QAbstractItemView::SingleSelection);
   lstTest_->setMinimumSize(900, 520);
@@ -85,8 +84,7 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
 
   installWindowMenus(this, WindowId::TestProcedure, session_.hub());
   installBoardStatus(this, session_);
-  // Styled once every widget is in place, not restyling each one again as it is added.
-  setStyleSheet(QString::fromLatin1(kPanelStyle) + QString::fromLatin1(kStyle));
+  givePanelLook(this);
 }
 
 TestProcedureWindow::~TestProcedureWindow() = default;
@@ -98,12 +96,15 @@ const measure::ChannelTest& TestProcedureWindow::test() const {
 QWidget* TestProcedureWindow::buildHeader() {
   auto* header = new QFrame(this);
   header->setObjectName(QStringLiteral("fraHeader"));
+  setPanelRole(header, PanelRole::Band);
   auto* title =
       makeLabel(header, QStringLiteral("Label1"), QStringLiteral("KV4410 Quad PMU test Procedure"));
   auto* subtitle = makeLabel(
       header, QStringLiteral("lblSubtitle"),
       QStringLiteral("PMU0 to PMU3 in turn, force voltage in the \u00B12mA range: MV at FIN full "
                      "and mid scale, MI at FIN full and zero scale"));
+  setTextLook(title, Qt::white, 16, true);
+  setTextLook(subtitle, QColor(0xcf, 0xe0, 0xf2));
   auto* layout = new QVBoxLayout(header);
   layout->setContentsMargins(12, 8, 12, 8);
   layout->addWidget(title);
@@ -117,6 +118,8 @@ QWidget* TestProcedureWindow::buildControls() {
 
   auto* testGroup = makeGroup(panel, QStringLiteral("fraTest"), QStringLiteral("TEST"));
   cmdWRITEPMU_ = makeButton(testGroup, QStringLiteral("cmdWRITEPMU"), QStringLiteral("Start Test"));
+  setTextLook(cmdWRITEPMU_, cmdWRITEPMU_->palette().color(QPalette::ButtonText), 13, true);
+  cmdWRITEPMU_->setMinimumHeight(46);
   connect(cmdWRITEPMU_, &QPushButton::clicked, this, &TestProcedureWindow::cmdWRITEPMU_Click);
   cmdResult_ = makeButton(testGroup, QStringLiteral("cmdResult"), QString());
   cmdResult_->setFocusPolicy(Qt::NoFocus);
@@ -143,6 +146,7 @@ QWidget* TestProcedureWindow::buildControls() {
   resultsLayout->addWidget(copy);
 
   cmdRESET_ = makeButton(panel, QStringLiteral("cmdRESET"), QStringLiteral("RESET KV4410"));
+  setTextLook(cmdRESET_, QColor(0x8a, 0x1c, 0x1c), 0, true);
   connect(cmdRESET_, &QPushButton::clicked, this, &TestProcedureWindow::cmdRESET_Click);
   auto* exit = makeButton(panel, QStringLiteral("cmdEXIT"), QStringLiteral("EXIT"));
   connect(exit, &QPushButton::clicked, this, [] { QCoreApplication::quit(); });
