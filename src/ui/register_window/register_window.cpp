@@ -115,7 +115,7 @@ RegisterWindow::RegisterWindow(Session& session, QWidget* parent)
 
   connect(&session_, &Session::serialWordShown, serialField_, &QLineEdit::setText);
   connect(pages_, &QTabWidget::currentChanged, this, &RegisterWindow::onPageChanged);
-  resize(1240, 780);
+  resize(1240, 600);
 }
 
 RegisterWindow::~RegisterWindow() = default;
