@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QWindow>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -142,6 +143,17 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   sweep->show();
+  // The windows' first painting is not part of the sweep: it is done before the clock starts.
+  const auto allExposed = [] {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::all_of(windows.begin(), windows.end(), [](const QWidget* w) {
+      return !w->isVisible() || (w->windowHandle() != nullptr && w->windowHandle()->isExposed());
+    });
+  };
+  while (!allExposed()) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  QApplication::processEvents();
   // One code a step over the whole range, or the range in about kSteps points.
   const QString step =
       kSteps == 65536 ? QStringLiteral("0.3433") : QString::number(22499.5 / (kSteps - 1), 'f', 4);

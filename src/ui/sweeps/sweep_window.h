@@ -111,8 +111,9 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   float liveLow_ = 0.0F;
   float liveHigh_ = 0.0F;
   qint64 lastDrawMs_ = 0;
-  qint64 drawIntervalMs_ = 50;     // the pace of the live redraws, from what the last one cost
-  std::optional<qint64> drawnNs_;  // the latest redraw's own time, until its painting is known
+  qint64 drawIntervalMs_ = 50;        // the pace of the live redraws, from what the last one cost
+  std::optional<double> drawCostNs_;  // the latest redraw's cost, until its painting is known
+  int drawSettleSteps_ = 0;           // steps looked at for that painting
   // What each kind's last run was made with, for its point picking and its saved file.
   measure::RunDescription sweepDescription_;
   measure::RunDescription timeDescription_;

@@ -43,7 +43,11 @@ namespace {
 constexpr qint64 kRedrawIntervalMs = 50;
 // Redrawing (the list, the chart's painting) may take at most this share of a run's time: on a
 // slow board, where a step takes long, the window redraws less often than 20 times a second.
-constexpr double kDrawShare = 0.03;
+constexpr double kDrawShare = 0.025;
+// A step that starts later than this after its deadline is late because of painting; the
+// painting after a redraw is looked for in at most this many steps.
+constexpr double kOnTime = 0.0002;
+constexpr int kMaxSettleSteps = 8;
 constexpr int kTimeChartPoints = 100;
 
 // Rows whose reading failed on the board keep their text (the clipboard takes it as it is) but
@@ -179,7 +183,7 @@ void SweepWindow::startRun(const measure::Run* run, RunTab* tab) {
   liveDrawn_ = 0;
   lastDrawMs_ = monotonicMs() - kRedrawIntervalMs;  // the first row shows at once
   drawIntervalMs_ = kRedrawIntervalMs;
-  drawnNs_.reset();
+  drawCostNs_.reset();
   tab->status()->setText(QStringLiteral("Running..."));
   prgRun_->setRange(0, 1);
   prgRun_->setValue(0);
@@ -197,13 +201,17 @@ void SweepWindow::showProgress(bool now) {
   }
   // The list, the fields, the progress and the chart follow the run up to 20 times a second,
   // and their redraws take at most kDrawShare of the run's time. A redraw costs its own time
-  // here and the painting that the event loop does before the next step, which shows as that
-  // step's lateness; the next redraw waits in proportion. A step costs the window nothing but
-  // this look at the clock.
-  if (drawnNs_) {
-    const double costNs = static_cast<double>(*drawnNs_) + driver_->lastLateness() * 1e9;
-    drawIntervalMs_ = std::max(kRedrawIntervalMs, static_cast<qint64>(costNs / kDrawShare / 1e6));
-    drawnNs_.reset();
+  // here and the painting that the event loop does in the next steps' time, which shows as
+  // their lateness until a step starts on time again; the next redraw waits in proportion. A
+  // step costs the window nothing but this look at the clock.
+  if (drawCostNs_) {
+    const double lateness = driver_->lastLateness();
+    *drawCostNs_ += lateness * 1e9;
+    if (lateness < kOnTime || ++drawSettleSteps_ >= kMaxSettleSteps) {
+      drawIntervalMs_ =
+          std::max(kRedrawIntervalMs, static_cast<qint64>(*drawCostNs_ / kDrawShare / 1e6));
+      drawCostNs_.reset();
+    }
   }
   const qint64 nowMs = monotonicMs();
   if (!now && nowMs - lastDrawMs_ < drawIntervalMs_) {
@@ -239,7 +247,8 @@ void SweepWindow::showProgress(bool now) {
   prgRun_->setValue(static_cast<int>(std::min<std::size_t>(active_->stepsDone(), planned)));
   if (!now) {
     drawLive();
-    drawnNs_ = monotonic().nsecsElapsed() - drawStartNs;
+    drawCostNs_ = static_cast<double>(monotonic().nsecsElapsed() - drawStartNs);
+    drawSettleSteps_ = 0;
   }
 }
 
