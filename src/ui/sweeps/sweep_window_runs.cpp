@@ -43,7 +43,7 @@ namespace {
 constexpr qint64 kRedrawIntervalMs = 50;
 // Redrawing (the list, the chart's painting) may take at most this share of a run's time: on a
 // slow board, where a step takes long, the window redraws less often than 20 times a second.
-constexpr double kDrawShare = 0.025;
+constexpr double kDrawShare = 0.02;
 // A step that starts later than this after its deadline is late because of painting; the
 // painting after a redraw is looked for in at most this many steps.
 constexpr double kOnTime = 0.0002;
