@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTime>
+#include <algorithm>
 #include <cmath>
 
 #include "board/board_link.h"
@@ -39,8 +40,9 @@ namespace kv4410::ui {
 
 namespace {
 
-// Live redraws of a chart during a run: at most about 20 a second.
+// Live redraws of a chart during a run: at most about 20 a second, and at least one a second.
 constexpr qint64 kRedrawIntervalMs = 50;
+constexpr qint64 kLongestRedrawIntervalMs = 1000;
 // Redrawing (the list, the chart's painting) may take at most this share of a run's time: on a
 // slow board, where a step takes long, the window redraws less often than 20 times a second.
 constexpr double kDrawShare = 0.02;
@@ -208,8 +210,8 @@ void SweepWindow::showProgress(bool now) {
     const double lateness = driver_->lastLateness();
     *drawCostNs_ += lateness * 1e9;
     if (lateness < kOnTime || ++drawSettleSteps_ >= kMaxSettleSteps) {
-      drawIntervalMs_ =
-          std::max(kRedrawIntervalMs, static_cast<qint64>(*drawCostNs_ / kDrawShare / 1e6));
+      drawIntervalMs_ = std::clamp(static_cast<qint64>(*drawCostNs_ / kDrawShare / 1e6),
+                                   kRedrawIntervalMs, kLongestRedrawIntervalMs);
       drawCostNs_.reset();
     }
   }
