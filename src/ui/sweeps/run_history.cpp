@@ -85,7 +85,7 @@ KeptRun keptRunOf(const measure::Run& run, const measure::RunDescription& descri
 
 QByteArray keptRunCsv(const KeptRun& run) {
   QByteArray out;
-  out.reserve(static_cast<qsizetype>(run.values.size() * 24 + 256));
+  out.reserve(static_cast<qsizetype>(run.values.size()) * 24 + 256);
   if (!run.setupJson.empty()) {
     // One line whatever the text holds, so that the table below stays a table.
     QByteArray json = QByteArray::fromStdString(run.setupJson);
@@ -387,20 +387,26 @@ std::vector<ChartOverlay> RunHistory::overlays(const std::string& kind) const {
   return out;
 }
 
+std::optional<std::size_t> pointNear(double x, std::size_t count) {
+  const auto n = static_cast<double>(count);
+  // The comparison also turns NaN away and keeps the conversion below in range.
+  if (count == 0 || !(x >= -0.5 && x <= n - 0.5)) {
+    return std::nullopt;
+  }
+  return static_cast<std::size_t>(std::clamp(std::nearbyint(x), 0.0, n - 1.0));
+}
+
 int RunHistory::nearestRun(const std::string& kind, double x, double y, double* distance) const {
   int best = -1;
   double bestDistance = 0.0;
   for (int row = 0; row < count(); ++row) {
     const KeptRun& r = run(row);
-    const auto n = static_cast<double>(r.values.size());
-    // Only runs with a point within half a step of x; the comparisons also turn NaN away and
-    // keep the conversion below in range.
-    if (!isTicked(row) || r.kind != kind || !(x >= -0.5 && x <= n - 0.5)) {
+    // Only runs with a point within half a step of x.
+    const std::optional<std::size_t> k = pointNear(x, r.values.size());
+    if (!isTicked(row) || r.kind != kind || !k) {
       continue;
     }
-    const double nearest = std::min(std::nearbyint(x), n - 1.0);  // ties to even
-    const double value = r.values[static_cast<std::size_t>(std::max(nearest, 0.0))];
-    const double d = std::fabs(value - y);
+    const double d = std::fabs(r.values[*k] - y);
     if (std::isfinite(d) && (best < 0 || d < bestDistance)) {
       best = row;
       bestDistance = d;

@@ -55,6 +55,10 @@ KeptRun keptRunOf(const measure::Run& run, const measure::RunDescription& descri
 // header "<X title>,<Y title>" and one "x,y" row per point.
 QByteArray keptRunCsv(const KeptRun& run);
 
+// The index of the point nearest `x` among `count` points at 0, 1, 2, ...; none when `x` lies
+// more than half a step outside them or is not a number. Ties round to even.
+std::optional<std::size_t> pointNear(double x, std::size_t count);
+
 // The kept runs, newest first, with their ticks; column 0 holds the tick.
 class RunHistoryModel : public QAbstractTableModel {
   Q_OBJECT
