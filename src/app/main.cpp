@@ -85,16 +85,12 @@ int main(int argc, char* argv[]) {
   if (command.testProcedure) {
     session.hub().show(kv4410::ui::WindowId::TestProcedure);
   }
-  kv4410::ui::SetupActions* setups = session.hub().setupActions();
-  if (setups != nullptr) {
-    setups->setBoardLocation(options.boardLocation);
-  }
+  session.setupActions().setBoardLocation(options.boardLocation);
   if (command.setup) {
     // The user named the file: it is opened without the dialog; a refusal does not end the
     // program, which goes on from the start-up's state.
     const std::optional<QString> refusal =
-        setups != nullptr ? setups->openSetupFile(*command.setup, false)
-                          : std::optional<QString>(QStringLiteral("setups are not available"));
+        session.setupActions().openSetupFile(*command.setup, false);
     if (refusal) {
       std::fprintf(stderr, "kv4410: setup not opened: %s\n", qPrintable(*refusal));
     }

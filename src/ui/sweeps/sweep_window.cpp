@@ -40,8 +40,6 @@ namespace kv4410::ui {
 
 namespace {
 
-constexpr std::int32_t kAllChannels = 0x0F000000;
-
 QLineEdit* entry(QWidget* parent, const char* name, const char* text) {
   auto* field = makeEntry(parent, QString::fromLatin1(name), QString::fromLatin1(text));
   field->setFixedWidth(80);
@@ -95,22 +93,16 @@ SweepWindow::SweepWindow(Session& session, QWidget* parent)
   });
   // "Restore Setup" opens the run's setup as a setup file would be, after showing its words.
   connect(runHistory_, &RunHistory::restoreSetupRequested, this, [this](const QString& json) {
-    if (SetupActions* setups = session_.hub().setupActions()) {
-      setups->openSetupText(json.toStdString(), true, this);
-    }
+    session_.setupActions().openSetupText(json.toStdString(), true, this);
   });
   // The entry fields belong to a setup: saved with it, and set when one is opened.
-  if (SetupActions* setups = session_.hub().setupActions()) {
-    setups->setSweepFieldsAccess(
-        {[this] { return sweepFields(); }, [this](const SweepFields& f) { showSweepFields(f); }});
-  }
+  session_.setupActions().setSweepFieldsAccess(
+      {[this] { return sweepFields(); }, [this](const SweepFields& f) { showSweepFields(f); }});
   resize(1500, 760);
 }
 
 SweepWindow::~SweepWindow() {
-  if (SetupActions* setups = session_.hub().setupActions()) {
-    setups->setSweepFieldsAccess({});
-  }
+  session_.setupActions().setSweepFieldsAccess({});
   // A run that was under way when the window went (the program ends) stops at its next row.
   if (active_ != nullptr) {
     session_.bench().stopRun();

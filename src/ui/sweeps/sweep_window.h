@@ -93,8 +93,7 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
   void drawFinal();
   void setRunning(bool running);
   void keepRun(const measure::Run& run, bool isSweep);
-  // The setup as one JSON line (empty without setups), and the entry fields a setup holds.
-  std::string setupJsonLine() const;
+  // The entry fields a setup holds.
   SweepFields sweepFields() const;
   void showSweepFields(const SweepFields& f);
   void onChartClicked(bool sweep, double x, double y);
@@ -143,7 +142,7 @@ class SweepWindow : public QMainWindow, public ManagedWindow {
 
   QPushButton* cmdSTOP_ = nullptr;
   RunHistory* runHistory_ = nullptr;
-  std::string runSetupJson_;  // the setup a run started with, for the history and SAVE CSV
+  // The setup each kind's last run started with, for the history and SAVE CSV.
   std::string sweepSetupJson_;
   std::string timeSetupJson_;
   QProgressBar* prgRun_ = nullptr;

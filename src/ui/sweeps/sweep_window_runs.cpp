@@ -129,7 +129,7 @@ void SweepWindow::plotSweep() {
   }
   // PLOT takes the sweep's channel boxes again: their channels replace the PMU word's.
   const float vref = chosenReference();
-  const std::string setup = setupJsonLine();
+  const std::string setup = session_.setupActions().setupJsonLine();
   if (!session_.report(session_.bench().startSweep(request, vref))) {
     return;
   }
@@ -156,7 +156,7 @@ void SweepWindow::plotTimeRun() {
     return;
   }
   const float vref = chosenReference();
-  const std::string setup = setupJsonLine();
+  const std::string setup = session_.setupActions().setupJsonLine();
   if (!session_.report(session_.bench().startTimeRun(*force, vref))) {
     return;
   }
@@ -356,11 +356,6 @@ void SweepWindow::showRunEnd() {
   emit runEnded();
 }
 
-std::string SweepWindow::setupJsonLine() const {
-  const SetupActions* setups = session_.hub().setupActions();
-  return setups != nullptr ? setups->setupJsonLine() : std::string();
-}
-
 SweepFields SweepWindow::sweepFields() const {
   // A field that does not hold a number keeps the value a fresh window has.
   SweepFields f;
@@ -404,19 +399,18 @@ void SweepWindow::onChartClicked(bool sweep, double x, double y) {
   }
   const measure::Run* last = sweep ? static_cast<const measure::Run*>(lastSweep())
                                    : static_cast<const measure::Run*>(lastTimeRun());
-  const double rows = last != nullptr ? static_cast<double>(last->rows()) : 0.0;
-  if (last != nullptr && along >= -0.5 && along <= rows - 0.5) {
-    const double nearest = std::max(0.0, std::min(std::nearbyint(along), rows - 1.0));
-    if (std::fabs(last->measuredAt(static_cast<std::size_t>(nearest)) - y) <= distance) {
+  if (last != nullptr) {
+    const std::optional<std::size_t> k = pointNear(along, last->rows());
+    if (k && std::fabs(last->measuredAt(*k) - y) <= distance) {
       return;  // the trace is nearer
     }
   }
   runHistory_->pickRun(row);
   const KeptRun& kept = runHistory_->run(row);
-  const double k =
-      std::max(0.0, std::min(std::nearbyint(along), static_cast<double>(kept.values.size()) - 1.0));
-  tab->x()->setText(QString::number(kept.xFirst + k * kept.xStep, 'g', 8));
-  tab->y()->setText(QString::number(kept.values[static_cast<std::size_t>(k)], 'g', 8));
+  // The run found has a point there.
+  const std::size_t k = pointNear(along, kept.values.size()).value_or(0);
+  tab->x()->setText(QString::number(kept.xFirst + static_cast<double>(k) * kept.xStep, 'g', 8));
+  tab->y()->setText(QString::number(kept.values[k], 'g', 8));
 }
 
 // A run's plot at its end: Min and Max, and the series over the points measured (the sweep)
