@@ -24,6 +24,8 @@ const QColor kTitleColour(0x1d, 0x3f, 0x66);
 const QColor kDisplayFill(0xee, 0xf2, 0xf5);
 const QColor kDisplayText(0x10, 0x20, 0x30);
 const QColor kDisplayBorder(0xb8, 0xc2, 0xcc);
+const QColor kWarningText(0x8a, 0x1c, 0x1c);
+constexpr int kBandTitlePoints = 16;
 
 // A group's frame starts this far below its top; its title sits on the frame's top edge.
 constexpr int kFrameTop = 10;
@@ -203,6 +205,14 @@ void givePanelLook(QWidget* window) {
       widget->setStyle(style);
     }
   }
+}
+
+void setBandTitleLook(QWidget* label) {
+  setTextLook(label, Qt::white, kBandTitlePoints, true);
+}
+
+void setWarningLook(QWidget* button) {
+  setTextLook(button, kWarningText, 0, true);
 }
 
 void setTextLook(QWidget* widget, const QColor& colour, int pointSize, bool bold) {

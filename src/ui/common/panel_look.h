@@ -24,6 +24,11 @@ void setPanelRole(QWidget* widget, PanelRole role);
 // Gives the panel look to every group box of `window` and to the widgets given a role.
 void givePanelLook(QWidget* window);
 
+// The title on a band: large, bold and white.
+void setBandTitleLook(QWidget* label);
+// A button that resets the chip: its text bold, in warning red.
+void setWarningLook(QWidget* button);
+
 // Text in its own colour, and optionally another point size and bold.
 void setTextLook(QWidget* widget, const QColor& colour, int pointSize = 0, bool bold = false);
 

@@ -153,7 +153,7 @@ QWidget* PmuControlWindow::buildHeader() {
   header->setObjectName(QStringLiteral("fraHeader"));
   setPanelRole(header, PanelRole::Band);
   auto* title = makeLabel(header, QStringLiteral("lblTitle"), QStringLiteral("KV4410 Quad PMU"));
-  setTextLook(title, Qt::white, 16, true);
+  setBandTitleLook(title);
   auto* row = new QHBoxLayout(header);
   row->setContentsMargins(12, 6, 12, 6);
   row->addWidget(title);
@@ -387,7 +387,7 @@ QWidget* PmuControlWindow::buildStatusPanel() {
   txtPMU_ = resultDisplay(panel, QStringLiteral("txtPMU"), 100);
   txtother_ = resultDisplay(panel, QStringLiteral("txtother"), 100);
   cmdRESET_ = makeButton(panel, QStringLiteral("cmdRESET"), QStringLiteral("RESET KV4410"));
-  setTextLook(cmdRESET_, QColor(0x8a, 0x1c, 0x1c), 0, true);
+  setWarningLook(cmdRESET_);
   cmdEXIT_ = makeButton(panel, QStringLiteral("cmdEXIT"), QStringLiteral("EXIT"));
 
   auto* layout = new QGridLayout(panel);

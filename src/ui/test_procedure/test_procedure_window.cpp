@@ -62,9 +62,6 @@ TestProcedureWindow::TestProcedureWindow(Session& session, QWidget* parent)
   lstTest_ = new QListWidget(this);
   lstTest_->setObjectName(QStringLiteral("lstTest"));
   setPanelRole(lstTest_, PanelRole::Plain);
-  QPalette listPalette = lstTest_->palette();
-  listPalette.setColor(QPalette::Base, Qt::white);
-  lstTest_->setPalette(listPalette);
   lstTest_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   lstTest_->setSelectionMode(QAbstractItemView::SingleSelection);
   lstTest_->setMinimumSize(900, 520);
@@ -103,7 +100,7 @@ QWidget* TestProcedureWindow::buildHeader() {
       header, QStringLiteral("lblSubtitle"),
       QStringLiteral("PMU0 to PMU3 in turn, force voltage in the \u00B12mA range: MV at FIN full "
                      "and mid scale, MI at FIN full and zero scale"));
-  setTextLook(title, Qt::white, 16, true);
+  setBandTitleLook(title);
   setTextLook(subtitle, QColor(0xcf, 0xe0, 0xf2));
   auto* layout = new QVBoxLayout(header);
   layout->setContentsMargins(12, 8, 12, 8);
@@ -146,7 +143,7 @@ QWidget* TestProcedureWindow::buildControls() {
   resultsLayout->addWidget(copy);
 
   cmdRESET_ = makeButton(panel, QStringLiteral("cmdRESET"), QStringLiteral("RESET KV4410"));
-  setTextLook(cmdRESET_, QColor(0x8a, 0x1c, 0x1c), 0, true);
+  setWarningLook(cmdRESET_);
   connect(cmdRESET_, &QPushButton::clicked, this, &TestProcedureWindow::cmdRESET_Click);
   auto* exit = makeButton(panel, QStringLiteral("cmdEXIT"), QStringLiteral("EXIT"));
   connect(exit, &QPushButton::clicked, this, [] { QCoreApplication::quit(); });
