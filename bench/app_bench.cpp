@@ -30,7 +30,9 @@
 
 #include "board/board_factory.h"
 #include "board/simulated_board.h"
+#include "ui/common/guarded_application.h"
 #include "ui/common/message_sink.h"
+#include "ui/common/program_style.h"
 #include "ui/common/session.h"
 #include "ui/common/window_hub.h"
 #include "ui/sweeps/sweep_window.h"
@@ -123,13 +125,16 @@ void runSweep(QApplication& app, ui::SweepWindow* sweep, const char* start, cons
 // A child process: starts, prints the milliseconds since `startedNs` (the parent's clock just
 // before it started the child) once its window is shown, then exits.
 int child(const std::string& mode, std::int64_t startedNs, int argc, char** argv) {
-  QApplication app(argc, argv);
   if (mode == "bare") {
+    QApplication app(argc, argv);
     QLabel label(QStringLiteral("KV4410"));
     waitUntilShown({&label});
     std::printf("%.3f\n", static_cast<double>(monotonicNs() - startedNs) * 1e-6);
     return 0;
   }
+  // The application object and its style as the program's entry makes them.
+  ui::GuardedApplication app(argc, argv);
+  ui::installProgramStyle();
   Program program;
   std::printf("%.3f\n", static_cast<double>(monotonicNs() - startedNs) * 1e-6);
   if (mode == "sweep") {

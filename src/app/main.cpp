@@ -12,6 +12,7 @@
 #include "screenshots.h"
 #include "ui/common/guarded_application.h"
 #include "ui/common/message_sink.h"
+#include "ui/common/program_style.h"
 #include "ui/common/session.h"
 #include "ui/common/setup_actions.h"
 #include "ui/common/window_hub.h"
@@ -55,6 +56,7 @@ int main(int argc, char* argv[]) {
   }
   preferOffscreenForScreenshots(argc, argv);
   kv4410::ui::GuardedApplication app(argc, argv);
+  kv4410::ui::installProgramStyle();
 
   kv4410::app::CommandLine command;
   if (const std::optional<int> status =

@@ -8,9 +8,10 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QProxyStyle>
-#include <QStyleFactory>
 #include <QStyleOption>
 #include <optional>
+
+#include "ui/common/program_style.h"
 
 namespace kv4410::ui {
 
@@ -61,7 +62,7 @@ QPainterPath roundedPath(const QRect& rect) {
 class PanelStyle final : public QProxyStyle {
  public:
   // Based on the application's own style, of which it changes only the panel widgets.
-  PanelStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+  PanelStyle() : QProxyStyle(createBaseStyle()) {}
 
   QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
                        const QWidget* widget) const override {
