@@ -132,7 +132,7 @@ QVariant RunHistoryModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       switch (column) {
         case Time:
-          return fromStd(run.endTime);
+          return timeText(index.row());
         case Kind:
           return fromStd(run.kind);
         case Range:
@@ -204,10 +204,22 @@ bool RunHistoryModel::setData(const QModelIndex& index, const QVariant& value, i
 
 void RunHistoryModel::add(KeptRun run) {
   run.values.shrink_to_fit();
+  int repeat = 1;
+  for (const Entry& entry : entries_) {
+    if (entry.run.endTime == run.endTime && entry.run.kind == run.kind) {
+      repeat = std::max(repeat, entry.repeat + 1);
+    }
+  }
   beginInsertRows(QModelIndex(), 0, 0);
-  entries_.insert(entries_.begin(), Entry{std::move(run), false, 0});
+  entries_.insert(entries_.begin(), Entry{std::move(run), false, 0, repeat});
   endInsertRows();
   trim();
+}
+
+QString RunHistoryModel::timeText(int row) const {
+  const Entry& entry = entries_[static_cast<std::size_t>(row)];
+  const QString time = fromStd(entry.run.endTime);
+  return entry.repeat > 1 ? QStringLiteral("%1 (%2)").arg(time).arg(entry.repeat) : time;
 }
 
 void RunHistoryModel::remove(int row) {
@@ -381,7 +393,8 @@ std::vector<ChartOverlay> RunHistory::overlays(const std::string& kind) const {
   for (int row = 0; row < count(); ++row) {
     const KeptRun& r = run(row);
     if (isTicked(row) && r.kind == kind) {
-      out.push_back({fromStd(r.endTime + " " + r.kind), &r.values, model_->colourSlot(row)});
+      out.push_back({model_->timeText(row) + QLatin1Char(' ') + fromStd(r.kind), &r.values,
+                     model_->colourSlot(row)});
     }
   }
   return out;

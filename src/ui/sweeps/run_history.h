@@ -91,6 +91,9 @@ class RunHistoryModel : public QAbstractTableModel {
   // either kind, so that no two ticks in the list share a colour), taken when it was ticked, so
   // that ticking another run recolours none.
   int colourSlot(int row) const { return entries_[static_cast<std::size_t>(row)].slot; }
+  // The end time as the list and the chart's legend tell the run: "10:15:02", and "10:15:02 (2)"
+  // for the second kept run of its kind that ended in the same second.
+  QString timeText(int row) const;
 
  signals:
   // The set of ticked runs changed (a tick, or a ticked run removed or dropped).
@@ -101,6 +104,7 @@ class RunHistoryModel : public QAbstractTableModel {
     KeptRun run;
     bool ticked = false;
     int slot = 0;
+    int repeat = 1;  // the how-manieth kept run of its kind that ended in its second
   };
   void trim();
   std::vector<Entry> entries_;

@@ -55,6 +55,7 @@ class TestRunHistory : public QObject {
   }
   void limitDropsTheOldestUnticked();
   void tickedRunsAreDrawnWithALegend();
+  void runsEndingInOneSecondAreToldApart();
   void clickFindsTheNearestTickedRun();
   void saveWritesTheRunOrKeepsTheOldFile();
   void wholeRangeRunFitsInFourMegabytes();
@@ -90,6 +91,29 @@ void TestRunHistory::limitDropsTheOldestUnticked() {
   find<QSpinBox>(&history, "spnKeepRuns")->setValue(2);
   QCOMPARE(endTimes(history), (QStringList{"10:00:21", "10:00:20"}));
   QSettings().remove(QStringLiteral("history/keep"));
+}
+
+// Runs that end in the same second get their place among the kept runs of that second and kind,
+// in the list and in the legend (as the list reads, time then kind); a time run in that second
+// does not count.
+void TestRunHistory::runsEndingInOneSecondAreToldApart() {
+  ui::RunHistory history;
+  history.add(keptRun("10:00:05", ui::kSweepKind, {0.1}));
+  history.add(keptRun("10:00:05", ui::kTimeRunKind, {0.2}));
+  history.add(keptRun("10:00:05", ui::kSweepKind, {0.3}));
+  history.add(keptRun("10:00:05", ui::kSweepKind, {0.4}));
+  auto* view = find<QTreeView>(&history, "lstRunHistory");
+  QStringList times;
+  for (int row = 0; row < history.count(); ++row) {
+    times << view->model()->index(row, ui::RunHistoryModel::Time).data().toString();
+    history.setTicked(row, true);
+  }
+  QCOMPARE(times, (QStringList{"10:00:05 (3)", "10:00:05 (2)", "10:00:05", "10:00:05"}));
+  QStringList labels;
+  for (const ui::ChartOverlay& overlay : history.overlays(ui::kSweepKind)) {
+    labels << overlay.label;
+  }
+  QCOMPARE(labels, (QStringList{"10:00:05 (3) Sweep", "10:00:05 (2) Sweep", "10:00:05 Sweep"}));
 }
 
 void TestRunHistory::tickedRunsAreDrawnWithALegend() {
