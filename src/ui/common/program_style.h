@@ -1,10 +1,9 @@
 #pragma once
 // The program's application style: the platform's own style, with two of its drawings made
-// without reading an image file. At start-up the only image files the windows read were the
-// menu bar's extension arrow (never on screen at our window widths) and the frame of the
-// register window's group boxes; the first image read loads Qt's image-format plugins, which
-// cost as much as building a window.
-class QString;
+// without reading an image file. A menu bar asks for its extension arrow when it is built (the
+// arrow shows only when the menus do not fit), and Fusion draws each group box frame from an
+// image file; the first image read loads Qt's image-format plugins, which at start-up costs
+// about as much as building a window.
 class QStyle;
 
 namespace kv4410::ui {
