@@ -302,7 +302,9 @@ int main(int argc, char* argv[]) {
     self = resolved;
   }
   startupAndMemory(self);
-  QApplication app(argc, argv);
+  // The send path and the slow sweep run in the program's application object and style.
+  ui::GuardedApplication app(argc, argv);
+  ui::installProgramStyle();
   sendPath();
   if (!quick) {
     cpuDuringSlowSweep(app, KV4410CTL_PATH);
